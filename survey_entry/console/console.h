@@ -1,0 +1,18 @@
+// The whole console layer in one include, and the reset to its start state.
+#pragma once
+
+#include "survey_entry/console/keyboard.h"
+#include "survey_entry/console/line_input.h"
+#include "survey_entry/console/number_answer.h"
+#include "survey_entry/console/number_text.h"
+#include "survey_entry/console/output_file.h"
+#include "survey_entry/console/run_control.h"
+#include "survey_entry/console/text_screen.h"
+
+namespace console {
+
+// Puts every console module back into its start state (tests use it
+// between runs of the routine).
+void console_reset();
+
+}  // namespace console

@@ -1,0 +1,50 @@
+// The keyboard: the key queue (16 slots, at most 15 keys), the held-key set,
+// the key table that turns a press into a key text, the pause and stop keys,
+// and the key reads of the program thread.
+//
+// The window side calls key_pressed/key_released on its thread; the program
+// thread takes keys. No lock: each side writes only its own queue index.
+#pragma once
+
+#include <cstdint>
+
+#include "survey_entry/console/text.h"
+
+namespace console {
+
+enum class NamedKey : std::uint8_t {
+  none,
+  f1, f2, f3, f4, f5, f6, f7, f8, f9, f10, f11, f12,
+  up, down, left, right,
+  home, end, page_up, page_down, insert, delete_key,
+  pause, break_key,
+  left_shift, right_shift, left_ctrl, right_ctrl, left_alt, right_alt,
+  caps_lock, num_lock, scroll_lock,
+};
+
+// A key as the window side reports it: a character byte (in the window
+// system's 8-bit code page, with the modifiers of the moment) or a named key.
+struct Key {
+  std::uint8_t character = 0;
+  NamedKey named = NamedKey::none;
+
+  static constexpr Key byte(std::uint8_t b) { return Key{b, NamedKey::none}; }
+  static constexpr Key of(NamedKey k) { return Key{0, k}; }
+  constexpr bool is_named() const { return named != NamedKey::none; }
+};
+
+void key_pressed(Key key);
+void key_released(Key key);
+
+// Empty when the queue is empty, else the oldest key text (1 or 2 bytes).
+Text take_key();
+// Waits for count keys and returns the first byte of each.
+Text read_keys(int count, int file_number, int source_flag);
+
+// Number of keys waiting (any thread; a snapshot).
+int queued_key_count();
+
+// Restores the start state: empty queue, no key held.
+void keyboard_reset();
+
+}  // namespace console

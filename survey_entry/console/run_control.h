@@ -1,0 +1,73 @@
+// Run control: the flags that the window side, the main side and the program
+// thread share (event pending, pause, close request, stop, program stopped),
+// the pending run-time error, the check at each statement boundary, the error
+// box, and the end of the run.
+//
+// The window system is reached only through RunHost, so that the routine and
+// the console model run in tests with no window at all.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace console {
+
+// Effects that go up to the platform. The window side installs the real one;
+// tests install their own.
+class RunHost {
+ public:
+  virtual ~RunHost() = default;
+  // Shows the modal Yes/No error box on the program thread; true for Yes.
+  virtual bool show_error_box(const std::string& title, const std::string& text) = 0;
+  // Shows the modal OK box of a critical error.
+  virtual void show_critical_box(const std::string& title, const std::string& text) = 0;
+  // Ends the process (or, in tests, the run) with this exit code.
+  [[noreturn]] virtual void exit_process(int code) = 0;
+  // Holds the program thread for good after the program-stopped mark is set.
+  [[noreturn]] virtual void park_program_thread() = 0;
+};
+
+void set_run_host(RunHost* host);
+RunHost& run_host();
+
+// Shared flags. Each is written by one side and read by another.
+extern std::atomic<bool> event_pending;
+extern std::atomic<bool> pause_flag;
+extern std::atomic<bool> close_request;
+extern std::atomic<bool> stop_flag;
+extern std::atomic<bool> program_stopped;
+
+// The pending run-time error: 0 when none. Program thread only.
+std::uint32_t pending_error();
+inline bool error_pending() { return pending_error() != 0; }
+
+// Records code as the pending error unless one is pending already, and sets
+// the event-pending flag. A critical code shows the critical box and ends
+// the process instead.
+void raise_runtime_error(std::uint32_t code);
+
+// The check after a statement whose event-pending flag was found set: waits
+// while paused, halts on a stop, shows a pending error in the error box.
+void statement_boundary_check(std::uint32_t statement);
+
+// Shows the error box for the pending error; returns after Yes.
+void report_runtime_error(std::uint32_t statement);
+
+// Sets the program-stopped mark and never returns.
+[[noreturn]] void halt_program();
+
+// The main side's stop sequence: polls the close request about every 16 ms,
+// turns it into the stop flag, waits for the program-stopped mark, closes all
+// files and ends the process with exit code 0. Never returns.
+[[noreturn]] void run_stop_sequence();
+
+// Sleeps for ms milliseconds of run time. Tests may shorten every sleep of
+// the console with set_sleep_divisor.
+void sleep_ms(unsigned ms);
+void set_sleep_divisor(unsigned divisor);
+
+// Restores the start state of all run-control flags and the pending error.
+void run_control_reset();
+
+}  // namespace console

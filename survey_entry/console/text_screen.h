@@ -1,0 +1,77 @@
+// The text screen: 80 columns by 25 rows of cells (a character byte and an
+// attribute byte each), the colours, the cursor, the text window (rows 1 to
+// 24), and the print operations the routine uses.
+//
+// Written only on the program thread. The display side reads cells, cursor
+// and change count from its own thread without a lock, so every shared field
+// is a relaxed atomic and change_count is bumped (release) after each change.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+#include "survey_entry/console/text.h"
+
+namespace console {
+
+constexpr int screen_columns = 80;
+constexpr int screen_rows = 25;
+
+struct Rgb {
+  std::uint8_t red, green, blue;
+};
+extern const std::array<Rgb, 16> palette;
+
+struct Cell {
+  std::uint8_t character;
+  std::uint8_t attribute;
+};
+
+// Attribute byte of a colour pair: foreground 0..31 (16..31 blink), background 0..7.
+constexpr std::uint8_t attribute_of(std::uint32_t foreground, std::uint32_t background) {
+  return static_cast<std::uint8_t>((foreground & 15u) + 16u * (background & 7u) + 8u * (foreground & 16u));
+}
+
+// Reading the screen (any thread).
+Cell screen_cell(int row, int column);  // row 1..25, column 1..80
+int cursor_row();
+int cursor_column();
+bool cursor_visible();
+bool wrap_pending();
+std::uint32_t foreground_colour();
+std::uint32_t background_colour();
+std::uint64_t screen_change_count();
+// Called on the program thread after every change of the screen, so that the
+// display side can show it at once. May be empty.
+void set_screen_change_listener(void (*listener)());
+
+// Operations of the routine (program thread).
+void clear_screen();
+void set_text_colours(std::uint32_t foreground, std::uint32_t background, std::uint32_t border,
+                      std::uint32_t presence_flags);
+void set_screen_mode(std::uint32_t mode, std::uint32_t presence_flags);
+void wrap_before_item(const Text& item);
+void print_text(const Text& text, int line_end_flag);
+void line_end();
+void print_zone_tab();
+Text tab_to_column(std::int32_t column);
+
+// Used by the line input and the end prompt.
+void set_cursor_visible(bool visible);
+void set_text_window(int top, int bottom);  // moves the cursor to (top, 1), drops a pending wrap
+
+// A whole copy of the screen state, for the line input's entry and work
+// copies (restoring a copy undoes prints exactly, a scroll included).
+struct ScreenCopy {
+  std::array<Cell, screen_columns * screen_rows> cells;
+  int cursor_row, cursor_column;
+  bool wrap_pending;
+};
+ScreenCopy copy_screen();
+void restore_screen(const ScreenCopy& copy);
+
+// Restores the start state: blank in 7 on 0, cursor at 1,1, window 1..24.
+void text_screen_reset();
+
+}  // namespace console
