@@ -1,0 +1,20 @@
+#!/bin/bash
+# Installs, as root on Debian, every package that building, running and
+# testing needs. Packages already present are left as they are.
+set -euo pipefail
+packages=(
+  build-essential cmake clang-14 libclang-rt-14-dev
+  freeglut3-dev libglew-dev libgl-dev libglu1-mesa-dev libx11-dev libxtst-dev libxdamage-dev
+  libgtest-dev libbenchmark-dev
+  console-data
+  xvfb xdotool x11-utils xauth imagemagick python3
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
