@@ -1,0 +1,7 @@
+#include "survey_entry/strings.h"
+
+namespace survey_entry {
+
+bool strings_equal(const console::Text& a, const console::Text& b) { return a == b; }
+
+}  // namespace survey_entry

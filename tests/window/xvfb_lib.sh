@@ -1,0 +1,19 @@
+#!/bin/bash
+# Sourced by the window tests: starts a private Xvfb server and exports
+# DISPLAY; the server is ended when the sourcing script exits.
+#   source "$(dirname "$0")/xvfb_lib.sh"; start_xvfb
+start_xvfb() {
+  local fd_file
+  fd_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" 2>/dev/null &
+  XVFB_PID=$!
+  local i
+  for i in $(seq 1 100); do
+    [[ -s "$fd_file" ]] && break
+    sleep 0.05
+  done
+  DISPLAY=":$(tr -d '\n' <"$fd_file")"
+  export DISPLAY
+  rm -f "$fd_file"
+  trap 'kill $XVFB_PID 2>/dev/null; wait $XVFB_PID 2>/dev/null' EXIT
+}
