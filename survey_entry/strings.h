@@ -9,4 +9,8 @@ namespace survey_entry {
 // folding, no trimming.
 bool strings_equal(const console::Text& a, const console::Text& b);
 
+// The negation of strings_equal: true when the texts differ in length or in
+// at least one byte.
+bool strings_differ(const console::Text& a, const console::Text& b);
+
 }  // namespace survey_entry

@@ -47,4 +47,8 @@ int queued_key_count();
 // Restores the start state: empty queue, no key held.
 void keyboard_reset();
 
+// Whether the key is in the held-key set (Caps Lock and Num Lock count as
+// held while their state is on). Any thread; a snapshot.
+bool key_is_held(Key key);
+
 }  // namespace console

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace console {
 
@@ -69,5 +70,36 @@ void set_sleep_divisor(unsigned divisor);
 
 // Restores the start state of all run-control flags and the pending error.
 void run_control_reset();
+
+// Run-time error codes that reach the error box.
+namespace error_code {
+constexpr std::uint32_t bad_file_name_or_number = 52;
+constexpr std::uint32_t file_not_found = 53;
+constexpr std::uint32_t bad_file_name = 64;
+constexpr std::uint32_t device_unavailable = 68;
+constexpr std::uint32_t permission_denied = 70;
+constexpr std::uint32_t path_file_access_error = 75;
+constexpr std::uint32_t path_not_found = 76;
+}  // namespace error_code
+
+// Critical errors: memory failures, each at one of 18 numbered places. A
+// critical code is raised as critical_error_code(place), in a range of its
+// own so that it never meets an ordinary error code. It shows the critical
+// box "Out of memory", titled "Critical Error #" and the place, and ends the
+// process with critical_exit_code: a failed run must not look like an
+// ordinary end (exit code 0) to whatever started the program.
+constexpr std::uint32_t critical_error_places = 18;
+constexpr std::uint32_t critical_error_base = 0x10000;
+constexpr std::uint32_t critical_error_code(std::uint32_t place) {
+  return critical_error_base + place;
+}
+constexpr bool is_critical_error(std::uint32_t code) {
+  return code > critical_error_base && code <= critical_error_base + critical_error_places;
+}
+constexpr int critical_exit_code = 3;
+
+// The message the error box shows for a code ("Unknown error" for a code
+// that no console operation raises).
+std::string_view runtime_error_message(std::uint32_t code);
 
 }  // namespace console

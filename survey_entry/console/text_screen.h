@@ -42,6 +42,9 @@ bool wrap_pending();
 std::uint32_t foreground_colour();
 std::uint32_t background_colour();
 std::uint64_t screen_change_count();
+// The text window (program thread): rows 1..24 during the routine.
+int text_window_top();
+int text_window_bottom();
 // Called on the program thread after every change of the screen, so that the
 // display side can show it at once. May be empty.
 void set_screen_change_listener(void (*listener)());
@@ -60,6 +63,7 @@ Text tab_to_column(std::int32_t column);
 // Used by the line input and the end prompt.
 void set_cursor_visible(bool visible);
 void set_text_window(int top, int bottom);  // moves the cursor to (top, 1), drops a pending wrap
+// (rows outside 1..25 or top below bottom: error 5, nothing changes)
 
 // A whole copy of the screen state, for the line input's entry and work
 // copies (restoring a copy undoes prints exactly, a scroll included).

@@ -41,30 +41,40 @@ class RoutineRun {
   // Key injection, as the window side does it (press then release). Each
   // waits until the queue has room, so no key is lost unless wanted.
   void press(console::Key key);
-  void type(std::string_view bytes);           // one press per byte
-  void enter();                                // byte 13
-  void answer(std::string_view bytes);         // type(bytes) then enter()
-  void press_raw(console::Key key);            // no waiting for room, no release
+  void type(std::string_view bytes);    // one press per byte
+  void enter();                         // byte 13
+  void answer(std::string_view bytes);  // type(bytes) then enter()
+  void press_raw(console::Key key);     // no waiting for room, no release
   void release(console::Key key);
   // Waits until the program thread has taken every queued key and is idle
   // in a wait (a key read, a line input or the end prompt) or has halted.
   void settle(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
+  // Raises the close request, as the window's close box does.
+  void close_window();
+  // Waits until condition() holds, polling; false on timeout.
+  bool wait_for(const std::function<bool()>& condition,
+                std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
+
   // Error boxes: answers given in order (true = Yes); when the script runs
-  // out, the box is answered No.
+  // out, the box is answered No. The routine runs from construction on, so a
+  // stand-in that fails at once must wait (e.g. for a flag the test sets)
+  // until its answers are given.
   void answer_error_boxes(std::vector<bool> answers);
   std::vector<ShownBox> shown_boxes() const;
 
   // The end of the run.
   bool wait_for_exit(std::chrono::milliseconds timeout = std::chrono::seconds(10));
   bool exited() const;
-  int exit_code() const;   // -1 while running
-  bool halted() const;     // program-stopped mark set
+  int exit_code() const;  // -1 while running
+  bool halted() const;    // program-stopped mark set
+  // Files of the run folder still open when the run ended (-1 while running).
+  int open_files_at_exit() const;
 
   // The screen, read after settle() or the exit.
-  std::string row_text(int row) const;            // 80 bytes
+  std::string row_text(int row) const;  // 80 bytes
   std::uint8_t attribute(int row, int column) const;
-  std::string screen_text() const;                // 25 rows joined by '\n'
+  std::string screen_text() const;  // 25 rows joined by '\n'
 
   // The temporary folder the run works in, and a file read from it.
   const std::filesystem::path& folder() const;

@@ -1,0 +1,341 @@
+#include "survey_entry/console/keyboard.h"
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <thread>
+
+#include "survey_entry/console/run_control.h"
+
+namespace console {
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Key table
+
+enum class Kind : std::uint8_t { nothing, byte, ext };
+
+struct Translation {
+  Kind kind = Kind::nothing;
+  std::uint8_t value = 0;
+};
+
+constexpr Translation nothing() { return {}; }
+constexpr Translation byte(int b) { return {Kind::byte, static_cast<std::uint8_t>(b)}; }
+constexpr Translation ext(int code) { return {Kind::ext, static_cast<std::uint8_t>(code)}; }
+
+// One row: the key's scan code and its plain, Shift, Ctrl and Alt columns.
+struct Row {
+  bool present = false;
+  std::uint8_t scan = 0;
+  Translation plain, shift, ctrl, alt;
+};
+
+constexpr std::size_t named_key_count = static_cast<std::size_t>(NamedKey::scroll_lock) + 1;
+
+constexpr std::size_t index_of(NamedKey k) { return static_cast<std::size_t>(k); }
+
+// A character row: plain and Shift give the character as delivered (the
+// window system has applied Shift and Caps Lock already).
+constexpr void set_char(std::array<Row, 256>& rows, char c, int scan, Translation ctrl,
+                        Translation alt) {
+  const auto b = static_cast<unsigned char>(c);
+  rows[b] = Row{true, static_cast<std::uint8_t>(scan), byte(b), byte(b), ctrl, alt};
+}
+
+// Both characters of one key cap, with the same Ctrl and Alt translations.
+constexpr void set_pair(std::array<Row, 256>& rows, char lower, char upper, int scan,
+                        Translation ctrl, Translation alt) {
+  set_char(rows, lower, scan, ctrl, alt);
+  set_char(rows, upper, scan, ctrl, alt);
+}
+
+constexpr std::array<Row, 256> make_character_rows() {
+  std::array<Row, 256> rows{};
+
+  // Letters: the Alt code is the letter key's scan code.
+  const char* const letter_rows[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+  constexpr int first_scan[] = {16, 30, 44};
+  for (int r = 0; r < 3; ++r) {
+    for (int i = 0; letter_rows[r][i] != '\0'; ++i) {
+      const char upper = letter_rows[r][i];
+      const char lower = static_cast<char>(upper - 'A' + 'a');
+      const int scan = first_scan[r] + i;
+      set_pair(rows, lower, upper, scan, byte(upper - 'A' + 1), ext(scan));
+    }
+  }
+
+  // The digit row: a digit and the sign over it share scan, Ctrl and Alt
+  // codes (Ctrl+2 and Ctrl+@ give ext 3, Ctrl+6 and Ctrl+^ give 30).
+  constexpr char digits[] = "1234567890";
+  constexpr char signs[] = "!@#$%^&*()";
+  for (int i = 0; i < 10; ++i) {
+    Translation ctrl = nothing();
+    if (digits[i] == '2') ctrl = ext(3);
+    if (digits[i] == '6') ctrl = byte(30);
+    set_pair(rows, digits[i], signs[i], 2 + i, ctrl, ext(120 + i));
+  }
+
+  set_pair(rows, '-', '_', 12, byte(31), ext(130));
+  set_pair(rows, '=', '+', 13, nothing(), ext(131));
+  set_pair(rows, '[', '{', 26, byte(27), ext(26));
+  set_pair(rows, ']', '}', 27, byte(29), ext(27));
+  set_pair(rows, '\\', '|', 43, byte(28), ext(43));
+  set_pair(rows, ';', ':', 39, nothing(), ext(39));
+  set_pair(rows, '\'', '"', 40, nothing(), ext(40));
+  set_pair(rows, '`', '~', 41, nothing(), ext(41));
+  set_pair(rows, ',', '<', 51, nothing(), ext(51));
+  set_pair(rows, '.', '>', 52, nothing(), ext(52));
+  set_pair(rows, '/', '?', 53, nothing(), ext(53));
+
+  set_char(rows, ' ', 57, byte(32), nothing());
+  set_char(rows, '\r', 28, byte(10), nothing());
+  set_char(rows, '\x1b', 1, byte(27), nothing());
+  // With Ctrl held, 8 and 9 have become the letters h and i before the table
+  // is consulted, so their Ctrl columns are never reached.
+  set_char(rows, '\b', 14, nothing(), ext(14));
+  set_char(rows, '\t', 15, nothing(), nothing());
+  rows['\t'].shift = ext(15);
+
+  return rows;
+}
+
+constexpr std::array<Row, named_key_count> make_named_rows() {
+  std::array<Row, named_key_count> rows{};
+  auto set = [&rows](NamedKey k, int plain, int shift, int ctrl, int alt) {
+    rows[index_of(k)] =
+        Row{true, static_cast<std::uint8_t>(plain), ext(plain), ext(shift), ext(ctrl), ext(alt)};
+  };
+  for (int i = 0; i < 10; ++i) {
+    set(static_cast<NamedKey>(index_of(NamedKey::f1) + static_cast<std::size_t>(i)), 59 + i, 84 + i,
+        94 + i, 104 + i);
+  }
+  set(NamedKey::f11, 133, 133, 137, 139);
+  set(NamedKey::f12, 134, 134, 138, 140);
+  set(NamedKey::home, 71, 71, 119, 151);
+  set(NamedKey::up, 72, 72, 141, 152);
+  set(NamedKey::page_up, 73, 73, 132, 153);
+  set(NamedKey::left, 75, 75, 115, 155);
+  set(NamedKey::right, 77, 77, 116, 157);
+  set(NamedKey::end, 79, 79, 117, 159);
+  set(NamedKey::down, 80, 80, 145, 160);
+  set(NamedKey::page_down, 81, 81, 118, 161);
+  set(NamedKey::insert, 82, 82, 146, 162);
+  set(NamedKey::delete_key, 83, 83, 147, 163);
+  return rows;
+}
+
+constexpr std::array<Row, 256> character_rows = make_character_rows();
+constexpr std::array<Row, named_key_count> named_rows = make_named_rows();
+
+// ---------------------------------------------------------------------------
+// Held-key set: one flag per character byte and per named key. Each flag is
+// an atomic of its own, so the window thread and the main side may update
+// and test it concurrently.
+
+constexpr std::size_t held_count = 256 + named_key_count;
+std::array<std::atomic<bool>, held_count> held{};
+
+constexpr std::size_t held_index(Key k) {
+  return k.is_named() ? 256 + index_of(k.named) : k.character;
+}
+
+bool is_held(NamedKey k) { return held[held_index(Key::of(k))].load(std::memory_order_acquire); }
+bool shift_held() { return is_held(NamedKey::left_shift) || is_held(NamedKey::right_shift); }
+bool ctrl_held() { return is_held(NamedKey::left_ctrl) || is_held(NamedKey::right_ctrl); }
+bool alt_held() { return is_held(NamedKey::left_alt) || is_held(NamedKey::right_alt); }
+
+void set_held(Key k, bool down) { held[held_index(k)].store(down, std::memory_order_release); }
+
+// Presses and releases come from the window thread and, for the lock
+// states, from the main side. This guard keeps one press or release from
+// overlapping another; the program thread never takes it. A press is
+// handled in constant time, so a waiter spins only for a moment.
+std::atomic_flag event_guard = ATOMIC_FLAG_INIT;
+
+class EventGuard {
+ public:
+  EventGuard() {
+    while (event_guard.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+  }
+  ~EventGuard() { event_guard.clear(std::memory_order_release); }
+  EventGuard(const EventGuard&) = delete;
+  EventGuard& operator=(const EventGuard&) = delete;
+};
+
+// ---------------------------------------------------------------------------
+// Key queue: 16 slots of two bytes; head is written by the program thread
+// only, tail by the window side only. A slot is filled before tail moves
+// past it (release), and read before head moves past it (release), so each
+// side sees the other's slot bytes complete.
+
+constexpr std::uint8_t slot_count = 16;
+
+struct Slot {
+  std::uint8_t character = 0;
+  std::uint8_t scan = 0;
+};
+
+std::array<Slot, slot_count> slots{};
+std::atomic<std::uint8_t> head{0};
+std::atomic<std::uint8_t> tail{0};
+
+constexpr std::uint8_t next_slot(std::uint8_t i) {
+  return static_cast<std::uint8_t>((i + 1) % slot_count);
+}
+
+void queue_entry(std::uint8_t character, std::uint8_t scan) {
+  const std::uint8_t t = tail.load(std::memory_order_relaxed);
+  const std::uint8_t n = next_slot(t);
+  if (n == head.load(std::memory_order_acquire)) return;  // full: the key is lost
+  slots[t] = Slot{character, scan};
+  tail.store(n, std::memory_order_release);
+}
+
+// The window side's adjustments of a character, made before the key is
+// handled: with Ctrl held, 10 becomes Enter (13) and the control bytes 1 to
+// 26 become the letters they were typed as, so that the Ctrl column of the
+// table gives the control byte back; 127 (Ctrl+Backspace) becomes Delete.
+Key adjust(Key key, bool ctrl, bool shift) {
+  if (key.is_named()) return key;
+  std::uint8_t c = key.character;
+  if (ctrl) {
+    if (c == 10) {
+      c = 13;
+    } else if (c >= 1 && c <= 26) {
+      c = static_cast<std::uint8_t>(c + (shift ? 64 : 96));
+    }
+  }
+  if (c == 127) return Key::of(NamedKey::delete_key);
+  return Key::byte(c);
+}
+
+bool is_modifier_or_lock(NamedKey k) {
+  switch (k) {
+    case NamedKey::left_shift:
+    case NamedKey::right_shift:
+    case NamedKey::left_ctrl:
+    case NamedKey::right_ctrl:
+    case NamedKey::left_alt:
+    case NamedKey::right_alt:
+    case NamedKey::caps_lock:
+    case NamedKey::num_lock:
+    case NamedKey::scroll_lock:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void translate_and_queue(Key key) {
+  if (key.is_named() && is_modifier_or_lock(key.named)) return;
+  const Row& row = key.is_named() ? named_rows[index_of(key.named)] : character_rows[key.character];
+  if (!row.present) {
+    // Character bytes without a row pass unchanged; a named key without a
+    // row (none, Pause and Break are handled before) gives nothing.
+    if (!key.is_named()) queue_entry(key.character, 0);
+    return;
+  }
+  const Translation& tr = alt_held()     ? row.alt
+                          : ctrl_held()  ? row.ctrl
+                          : shift_held() ? row.shift
+                                         : row.plain;
+  switch (tr.kind) {
+    case Kind::nothing:
+      return;
+    case Kind::ext:
+      queue_entry(0, tr.value);
+      return;
+    case Kind::byte:
+      queue_entry(tr.value, row.scan);
+      return;
+  }
+}
+
+}  // namespace
+
+void key_pressed(Key raw) {
+  EventGuard guard;
+  const Key key = adjust(raw, ctrl_held(), shift_held());
+  set_held(key, true);
+
+  // Stop keys: Break, Ctrl+Scroll Lock, Alt+F4.
+  if (key.named == NamedKey::break_key || (key.named == NamedKey::scroll_lock && ctrl_held()) ||
+      (key.named == NamedKey::f4 && alt_held())) {
+    close_request.store(true, std::memory_order_release);
+    return;
+  }
+  // Pause keys: Pause, Ctrl+Num Lock. The pause flag is set before the
+  // event flag, so a check that sees the event sees the pause too.
+  if (key.named == NamedKey::pause || (key.named == NamedKey::num_lock && ctrl_held())) {
+    pause_flag.store(true, std::memory_order_release);
+    event_pending.store(true, std::memory_order_release);
+    return;
+  }
+  // The press that ends a pause is swallowed.
+  if (pause_flag.load(std::memory_order_acquire)) {
+    pause_flag.store(false, std::memory_order_release);
+    return;
+  }
+  // Alt+Enter would step the full-screen forms, which this console does not
+  // have; it is never delivered.
+  if (!key.is_named() && key.character == 13 && alt_held()) return;
+
+  translate_and_queue(key);
+}
+
+void key_released(Key raw) {
+  EventGuard guard;
+  // The press may have been adjusted under modifiers that are no longer
+  // held; take out every form it can have been stored under.
+  set_held(adjust(raw, false, false), false);
+  set_held(adjust(raw, true, false), false);
+  set_held(adjust(raw, true, true), false);
+}
+
+bool key_is_held(Key key) { return held[held_index(key)].load(std::memory_order_acquire); }
+
+Text take_key() {
+  if (error_pending()) return Text{};
+  std::this_thread::yield();
+  const std::uint8_t h = head.load(std::memory_order_relaxed);
+  if (h == tail.load(std::memory_order_acquire)) return Text{};
+  const Slot slot = slots[h];
+  head.store(next_slot(h), std::memory_order_release);
+  if (slot.character != 0 || slot.scan == 0) return Text(1, static_cast<char>(slot.character));
+  return Text{'\0', static_cast<char>(slot.scan)};
+}
+
+Text read_keys(int count, int /*file_number*/, int source_flag) {
+  if (error_pending()) return Text{};
+  // Reading from a file is not a form this program uses; nothing to read
+  // for a count below one either.
+  if (source_flag != 0 || count <= 0) return Text{};
+  Text result(static_cast<std::size_t>(count), '\0');
+  std::size_t n = 0;
+  for (;;) {
+    const Text key = take_key();
+    if (!key.empty()) result[n++] = key[0];
+    if (stop_flag.load(std::memory_order_acquire)) return result;
+    if (n == result.size()) return result;
+    statement_boundary_check(0);
+    sleep_ms(10);
+  }
+}
+
+int queued_key_count() {
+  const int h = head.load(std::memory_order_acquire);
+  const int t = tail.load(std::memory_order_acquire);
+  return (t - h + slot_count) % slot_count;
+}
+
+void keyboard_reset() {
+  EventGuard guard;
+  for (auto& flag : held) flag.store(false, std::memory_order_relaxed);
+  slots.fill(Slot{});
+  head.store(0, std::memory_order_release);
+  tail.store(0, std::memory_order_release);
+}
+
+}  // namespace console

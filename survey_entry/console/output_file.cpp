@@ -1,0 +1,350 @@
+#include "survey_entry/console/output_file.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <map>
+#include <string>
+
+#include "survey_entry/console/run_control.h"
+#include "survey_entry/console/serial_port.h"
+#include "survey_entry/console/text_screen.h"
+
+namespace console {
+
+namespace {
+
+using namespace error_code;
+
+// Opening a number that is open already. The routine opens file number 2
+// once per run, so this never reaches the error box.
+constexpr std::uint32_t file_already_open = 55;
+
+// The system's reasons for a failed open or write, and the run-time errors
+// they raise. A reason not listed raises 53 "File not found" at an open and
+// 75 "Path/File access error" at a write.
+struct ErrnoMapping {
+  int error_number;
+  std::uint32_t at_open;
+  std::uint32_t at_write;
+};
+constexpr std::array errno_table{
+    // Path not found: a folder of the name does not exist (the open creates
+    // no folder), a part of the path is not a folder, a link loop, or the
+    // name is empty.
+    ErrnoMapping{ENOENT, path_not_found, path_file_access_error},
+    ErrnoMapping{ENOTDIR, path_not_found, path_file_access_error},
+    ErrnoMapping{ELOOP, path_not_found, path_file_access_error},
+    // Permission denied: access refused by the file's or a folder's modes, a
+    // read-only file system, a folder named as the file (it cannot be opened
+    // for writing), a file or device in use, a lock.
+    ErrnoMapping{EACCES, permission_denied, permission_denied},
+    ErrnoMapping{EPERM, permission_denied, permission_denied},
+    ErrnoMapping{EROFS, permission_denied, path_file_access_error},
+    ErrnoMapping{EISDIR, permission_denied, path_file_access_error},
+    ErrnoMapping{ETXTBSY, permission_denied, path_file_access_error},
+    ErrnoMapping{EBUSY, permission_denied, path_file_access_error},
+    ErrnoMapping{EAGAIN, permission_denied, permission_denied},
+    // Device unavailable: no such device or it is not ready (a device file
+    // without its device, a FIFO that nobody reads, a drive without medium).
+    ErrnoMapping{ENXIO, device_unavailable, path_file_access_error},
+    ErrnoMapping{ENODEV, device_unavailable, path_file_access_error},
+    ErrnoMapping{ENOMEDIUM, device_unavailable, path_file_access_error},
+    // The other reasons, named here so the table reads whole: a name too long
+    // or refused by the file system (a NUL byte in it), too many open files,
+    // a full disk or quota, an input/output fault, a file size limit, a
+    // reader that went away.
+    ErrnoMapping{ENAMETOOLONG, file_not_found, path_file_access_error},
+    ErrnoMapping{EINVAL, file_not_found, path_file_access_error},
+    ErrnoMapping{EMFILE, file_not_found, path_file_access_error},
+    ErrnoMapping{ENFILE, file_not_found, path_file_access_error},
+    ErrnoMapping{ENOSPC, file_not_found, path_file_access_error},
+    ErrnoMapping{EDQUOT, file_not_found, path_file_access_error},
+    ErrnoMapping{EIO, file_not_found, path_file_access_error},
+    ErrnoMapping{EFBIG, file_not_found, path_file_access_error},
+    ErrnoMapping{EPIPE, file_not_found, path_file_access_error},
+};
+
+const ErrnoMapping* find_mapping(int error_number) {
+  for (const ErrnoMapping& m : errno_table) {
+    if (m.error_number == error_number) return &m;
+  }
+  return nullptr;
+}
+
+// Every open file is opened for output and may be written: the routine has
+// no other mode, so there is no mode to keep.
+struct OpenFile {
+  FileKind kind = FileKind::ordinary;
+  int handle = -1;  // none for the screen device
+  std::uint64_t position = 0;
+  std::uint64_t column = 1;
+  SerialSettings serial;
+};
+
+// The file table: each open file number and its open file. A number is
+// free until an open succeeds under it, and again after its close. Used by
+// the program thread, and by the main side's final close-all only after the
+// program thread has stopped for good, so it needs no lock.
+std::map<int, OpenFile> files;
+
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// "SCRN:" in any case; whatever follows the colon is ignored.
+bool is_screen_device(const Text& name) {
+  return name.size() >= 5 && upper(name[0]) == 'S' && upper(name[1]) == 'C' &&
+         upper(name[2]) == 'R' && upper(name[3]) == 'N' && name[4] == ':';
+}
+
+void release(OpenFile& file) {
+  switch (file.kind) {
+    case FileKind::ordinary:
+      ::close(file.handle);
+      break;
+    case FileKind::serial:
+      close_serial_port(file.handle);
+      break;
+    case FileKind::screen:
+      break;
+  }
+  file.handle = -1;
+}
+
+// Opens an ordinary file for writing, creating it when missing and emptying
+// it when not empty. Returns the descriptor, or -1 with errno set.
+int open_ordinary(const Text& name) {
+  // A name the system cannot be handed whole (the system names end at the
+  // first NUL byte) is refused as the system refuses a bad name, rather than
+  // opening the shorter name.
+  if (name.find('\0') != Text::npos) {
+    errno = EINVAL;
+    return -1;
+  }
+  // Without O_NONBLOCK a FIFO that nobody reads would hold the open for
+  // ever; with it, the open fails with ENXIO and the writes block as usual.
+  int fd = -1;
+  do {
+    fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+
+  const auto fail = [fd] {
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return -1;
+  };
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return fail();
+  // An existing file is emptied now, before any record; an existing empty
+  // file is left as it is.
+  if (S_ISREG(info.st_mode) && info.st_size != 0) {
+    int result = 0;
+    do {
+      result = ::ftruncate(fd, 0);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) return fail();
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return fail();
+  return fd;
+}
+
+// Holds SIGPIPE and SIGXFSZ on this thread during one write, and drops the
+// ones the write raised: a reader that went away or a file size limit is a
+// failed write (EPIPE, EFBIG), not the end of the process.
+class WriteSignalsHeld {
+ public:
+  WriteSignalsHeld() {
+    sigemptyset(&held_);
+    sigaddset(&held_, SIGPIPE);
+    sigaddset(&held_, SIGXFSZ);
+    pthread_sigmask(SIG_BLOCK, &held_, &previous_);
+    sigpending(&pending_before_);
+  }
+  ~WriteSignalsHeld() {
+    sigset_t pending;
+    sigpending(&pending);
+    for (int signal_number : {SIGPIPE, SIGXFSZ}) {
+      if (sigismember(&pending, signal_number) == 1 &&
+          sigismember(&pending_before_, signal_number) == 0 &&
+          sigismember(&previous_, signal_number) == 0) {
+        sigset_t one;
+        sigemptyset(&one);
+        sigaddset(&one, signal_number);
+        const timespec no_wait{};
+        sigtimedwait(&one, nullptr, &no_wait);
+      }
+    }
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  }
+  WriteSignalsHeld(const WriteSignalsHeld&) = delete;
+  WriteSignalsHeld& operator=(const WriteSignalsHeld&) = delete;
+
+ private:
+  sigset_t held_{};
+  sigset_t previous_{};
+  sigset_t pending_before_{};
+};
+
+// Counts bytes that reached the file into the position and the column: a
+// CR takes the column back to 1, an LF leaves it, any other byte adds 1.
+void advance(OpenFile& file, const char* bytes, std::size_t count) {
+  file.position += count;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (bytes[i] == '\r') {
+      file.column = 1;
+    } else if (bytes[i] != '\n') {
+      ++file.column;
+    }
+  }
+}
+
+// One piece of an item, handed to the system at once with one write (a
+// serial port may take it in several within its write timeout). False
+// after raising the error of a failed or short write.
+bool write_piece(OpenFile& file, const char* bytes, std::size_t count) {
+  if (file.kind == FileKind::serial) {
+    const SerialWriteResult result = write_serial_port(file.handle, file.serial, bytes, count);
+    advance(file, bytes, result.written);
+    if (result.error == 0) return true;
+    raise_runtime_error(result.error == ETIMEDOUT ? path_file_access_error
+                                                  : write_error_code(result.error));
+    return false;
+  }
+  ssize_t written = 0;
+  int error_number = 0;
+  {
+    const WriteSignalsHeld held;
+    do {
+      written = ::write(file.handle, bytes, count);
+    } while (written < 0 && errno == EINTR);
+    error_number = errno;
+  }
+  if (written < 0) {
+    raise_runtime_error(write_error_code(error_number));
+    return false;
+  }
+  advance(file, bytes, static_cast<std::size_t>(written));
+  if (static_cast<std::size_t>(written) < count) {
+    raise_runtime_error(path_file_access_error);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::uint32_t open_error_code(int error_number) {
+  const ErrnoMapping* m = find_mapping(error_number);
+  return m != nullptr ? m->at_open : file_not_found;
+}
+
+std::uint32_t write_error_code(int error_number) {
+  const ErrnoMapping* m = find_mapping(error_number);
+  return m != nullptr ? m->at_write : path_file_access_error;
+}
+
+void open_file(const Text& name, int file_number) {
+  if (error_pending()) return;
+  if (file_number < 1) {
+    raise_runtime_error(bad_file_name_or_number);
+    return;
+  }
+  if (files.contains(file_number)) {
+    raise_runtime_error(file_already_open);
+    return;
+  }
+
+  OpenFile file;
+  if (is_screen_device(name)) {
+    file.kind = FileKind::screen;
+  } else if (const SerialName serial = parse_serial_name(name);
+             serial.kind != SerialNameKind::not_serial) {
+    if (serial.kind == SerialNameKind::bad_name) {
+      raise_runtime_error(bad_file_name);
+      return;
+    }
+    file.kind = FileKind::serial;
+    file.serial = serial.settings;
+    file.handle = open_serial_port(serial.settings);
+    if (file.handle < 0) {
+      raise_runtime_error(device_unavailable);
+      return;
+    }
+  } else {
+    // The name goes to the system as typed: "/" already separates folders
+    // here, and nothing is trimmed, added or changed.
+    file.handle = open_ordinary(name);
+    if (file.handle < 0) {
+      raise_runtime_error(open_error_code(errno));
+      return;
+    }
+  }
+  files.emplace(file_number, file);
+}
+
+void print_text_to_file(int file_number, const Text& item, bool space_flag, bool zone_flag,
+                        bool line_end_flag) {
+  if (error_pending() || file_number < 0) return;
+  const auto found = files.find(file_number);
+  if (found == files.end()) {
+    raise_runtime_error(bad_file_name_or_number);
+    return;
+  }
+  OpenFile& file = found->second;
+
+  // The screen device prints at the cursor, with no fit check and without
+  // the blanks.
+  if (file.kind == FileKind::screen) {
+    print_text(item, line_end_flag ? 1 : 0);
+    return;
+  }
+
+  if (!item.empty() && !write_piece(file, item.data(), item.size())) return;
+
+  // The blanks: one for the space flag; for the zone flag one more and then
+  // up to the start of the next 14-column zone (15, 29, 43, ...).
+  std::uint64_t blanks = space_flag ? 1 : 0;
+  if (zone_flag) {
+    ++blanks;
+    while ((file.column + blanks - 1) % 14 != 0) ++blanks;
+  }
+  if (blanks != 0) {
+    const std::string spaces(static_cast<std::size_t>(blanks), ' ');
+    if (!write_piece(file, spaces.data(), spaces.size())) return;
+  }
+
+  if (line_end_flag) write_piece(file, "\r\n", 2);
+}
+
+void close_files() {
+  if (error_pending()) return;
+  for (auto& entry : files) release(entry.second);
+  files.clear();
+}
+
+void close_file(int file_number) {
+  if (error_pending()) return;
+  const auto found = files.find(file_number);
+  if (found == files.end()) return;
+  release(found->second);
+  files.erase(found);
+}
+
+void output_file_reset() {
+  for (auto& entry : files) release(entry.second);
+  files.clear();
+}
+
+std::optional<OpenFileState> open_file_state(int file_number) {
+  const auto found = files.find(file_number);
+  if (found == files.end()) return std::nullopt;
+  return OpenFileState{found->second.kind, found->second.position, found->second.column};
+}
+
+}  // namespace console

@@ -1,0 +1,264 @@
+#include "survey_entry/console/window/window.h"
+
+// GLEW must come before any other OpenGL header.
+#include <GL/glew.h>
+#include <GL/freeglut.h>
+#include <GL/glx.h>
+#include <X11/Xlib.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "survey_entry/console/run_control.h"
+#include "survey_entry/console/window/close_box.h"
+#include "survey_entry/console/window/frame.h"
+
+namespace console::window {
+
+namespace {
+
+constexpr int window_width = frame_width;
+constexpr int window_height = frame_height;
+// The texture is a power of two in each direction, so that it works without
+// the non-power-of-two extension; the frame fills its top-left corner.
+constexpr int texture_width = 1024;
+constexpr int texture_height = 512;
+// While paused no frame is shown; the loop looks for the end of the pause
+// at this interval.
+constexpr int pause_poll_ms = frame_period_ms;
+
+struct WindowState {
+  const Font* font = nullptr;
+  Display* display = nullptr;
+  Window window = 0;
+  int glut_window = 0;
+  GLuint texture = 0;
+  bool framebuffer_objects = false;
+
+  // Wake-up of the loop from the program thread.
+  int wake_fd = -1;
+  std::atomic<bool> wake_posted{false};
+
+  // The frame shown (or about to be): its snapshot, blink phase and pixels.
+  std::chrono::steady_clock::time_point start;
+  ScreenSnapshot shown;
+  bool shown_blinks = false;
+  bool shown_phase = false;
+  bool have_frame = false;
+  bool upload_pending = false;
+  std::vector<std::uint32_t> pixels = std::vector<std::uint32_t>(frame_pixels);
+};
+
+WindowState& state() {
+  static WindowState instance;
+  return instance;
+}
+
+[[noreturn]] void glut_error(const char* format, va_list arguments) {
+  std::fputs("survey_entry: ", stderr);
+  std::vfprintf(stderr, format, arguments);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+  _exit(exit_no_display);
+}
+
+// The close box only asks for the stop: the window stays open until the
+// stop sequence ends the process.
+void request_close() { close_request.store(true); }
+
+std::uint64_t frame_counter_now() {
+  const auto elapsed = std::chrono::steady_clock::now() - state().start;
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+  return static_cast<std::uint64_t>(ms) / frame_period_ms;
+}
+
+// Builds a new frame when the screen, the cursor or (for a screen that
+// blinks) the blink phase differ from the frame shown.
+void refresh_frame() {
+  WindowState& s = state();
+  if (pause_flag.load()) return;
+  const bool phase = blink_phase_of(frame_counter_now());
+  ScreenSnapshot snapshot = take_screen_snapshot();
+  const bool blinks = snapshot_blinks(snapshot);
+  if (s.have_frame && snapshot == s.shown && (!blinks || phase == s.shown_phase)) return;
+  compose_frame(snapshot, *s.font, phase, s.pixels);
+  s.shown = snapshot;
+  s.shown_blinks = blinks;
+  s.shown_phase = phase;
+  s.have_frame = true;
+  s.upload_pending = true;
+  glutPostRedisplay();
+}
+
+// How long the loop may sleep when nothing arrives: for ever, unless the
+// frame blinks (until the next change of the blink phase) or a pause is on.
+int sleep_timeout_ms() {
+  WindowState& s = state();
+  if (pause_flag.load()) return pause_poll_ms;
+  if (!s.shown_blinks) return -1;
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - s.start)
+                           .count();
+  constexpr std::int64_t phase_ms = static_cast<std::int64_t>(blink_phase_bit) * frame_period_ms;
+  const std::int64_t next_change = (elapsed / phase_ms + 1) * phase_ms;
+  return static_cast<int>(next_change - elapsed) + 1;
+}
+
+void display_callback() {
+  WindowState& s = state();
+  glBindTexture(GL_TEXTURE_2D, s.texture);
+  if (s.upload_pending) {
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, frame_width, frame_height, GL_BGRA,
+                    GL_UNSIGNED_INT_8_8_8_8_REV, s.pixels.data());
+    s.upload_pending = false;
+  }
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  constexpr float u = static_cast<float>(frame_width) / texture_width;
+  constexpr float v = static_cast<float>(frame_height) / texture_height;
+  // The whole window shows the frame, its top row at the top.
+  glBegin(GL_QUADS);
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex2f(-1.0f, 1.0f);
+  glTexCoord2f(u, 0.0f);
+  glVertex2f(1.0f, 1.0f);
+  glTexCoord2f(u, v);
+  glVertex2f(1.0f, -1.0f);
+  glTexCoord2f(0.0f, v);
+  glVertex2f(-1.0f, -1.0f);
+  glEnd();
+  glDisable(GL_TEXTURE_2D);
+  glutSwapBuffers();
+}
+
+void reshape_callback(int width, int height) {
+  glViewport(0, 0, width, height);
+  glutPostRedisplay();
+}
+
+void create_texture() {
+  WindowState& s = state();
+  glGenTextures(1, &s.texture);
+  glBindTexture(GL_TEXTURE_2D, s.texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, texture_width, texture_height, 0, GL_BGRA,
+               GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glDisable(GL_DEPTH_TEST);
+}
+
+void drain_wake_fd() {
+  std::uint64_t count = 0;
+  while (read(state().wake_fd, &count, sizeof count) > 0) {
+  }
+}
+
+}  // namespace
+
+unsigned long open_program_window(int& argc, char** argv, const Font& font) {
+  WindowState& s = state();
+  s.font = &font;
+  s.start = std::chrono::steady_clock::now();
+
+  // freeglut reports a display it cannot open (or one without GLX) through
+  // its error function, which ends the run with the start failure's code.
+  glutInitErrorFunc(glut_error);
+  glutInit(&argc, argv);
+  glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGBA);
+  glutInitWindowSize(window_width, window_height);
+  if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) {
+    std::fputs("survey_entry: the double-buffered display mode with depth is not available\n",
+               stderr);
+    std::fflush(stderr);
+    _exit(exit_no_display);
+  }
+  // freeglut would let the window system choose the place; put the window in
+  // the middle of the screen, or at its top-left corner when it is smaller.
+  const int screen_width = glutGet(GLUT_SCREEN_WIDTH);
+  const int screen_height = glutGet(GLUT_SCREEN_HEIGHT);
+  glutInitWindowPosition(screen_width > window_width ? (screen_width - window_width) / 2 : 0,
+                         screen_height > window_height ? (screen_height - window_height) / 2 : 0);
+  glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_CONTINUE_EXECUTION);
+
+  s.glut_window = glutCreateWindow("Untitled");
+  s.display = glXGetCurrentDisplay();
+  s.window = static_cast<Window>(glXGetCurrentDrawable());
+  if (s.display == nullptr || s.window == 0) {
+    std::fputs("survey_entry: the window has no OpenGL context\n", stderr);
+    std::fflush(stderr);
+    _exit(exit_no_display);
+  }
+
+  const GLenum glew_status = glewInit();
+  if (glew_status == GLEW_OK) {
+    s.framebuffer_objects = GLEW_ARB_framebuffer_object || GLEW_EXT_framebuffer_object;
+  } else {
+    // The frame is drawn with OpenGL 1.1 alone, so the window still works.
+    std::fprintf(stderr, "survey_entry: GLEW: %s\n",
+                 reinterpret_cast<const char*>(glewGetErrorString(glew_status)));
+  }
+
+  create_texture();
+  s.wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (s.wake_fd < 0) {
+    std::perror("survey_entry: eventfd");
+    _exit(exit_no_display);
+  }
+  intercept_close_box(s.display, s.window, request_close);
+  glutDisplayFunc(display_callback);
+  glutReshapeFunc(reshape_callback);
+  refresh_frame();
+  return s.window;
+}
+
+void wake_program_window() {
+  WindowState& s = state();
+  if (s.wake_fd < 0) return;
+  if (!s.wake_posted.exchange(true)) {
+    const std::uint64_t one = 1;
+    // A full counter (never reached) means a wake-up is pending anyway.
+    [[maybe_unused]] const ssize_t written = write(s.wake_fd, &one, sizeof one);
+  }
+}
+
+const char* program_display_name() {
+  return state().display != nullptr ? DisplayString(state().display) : nullptr;
+}
+
+bool framebuffer_objects_supported() { return state().framebuffer_objects; }
+
+void serve_program_window() {
+  WindowState& s = state();
+  const int x_fd = ConnectionNumber(s.display);
+  for (;;) {
+    // Clear the wake-up before reading the screen: a change after this
+    // point posts a new one, so none is lost.
+    s.wake_posted.store(false);
+    drain_wake_fd();
+    refresh_frame();
+    glutMainLoopEvent();
+    XFlush(s.display);
+    if (XEventsQueued(s.display, QueuedAlready) > 0 || s.wake_posted.load()) continue;
+    pollfd fds[2] = {{x_fd, POLLIN, 0}, {s.wake_fd, POLLIN, 0}};
+    poll(fds, 2, sleep_timeout_ms());
+  }
+}
+
+}  // namespace console::window

@@ -1,0 +1,279 @@
+#include "survey_entry/console/window/x11_keyboard.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <array>
+#include <cstdio>
+#include <optional>
+#include <thread>
+
+#include "survey_entry/console/keyboard.h"
+
+namespace console {
+
+namespace {
+
+std::optional<Key> named(NamedKey k) { return Key::of(k); }
+std::optional<Key> character(unsigned c) { return Key::byte(static_cast<std::uint8_t>(c)); }
+
+// The key that a keysym stands for, as the console expects it from the
+// window system. ctrl tells whether Ctrl was down at the press: Ctrl+Pause
+// is Break, Ctrl+Backspace arrives as 127 and Ctrl+Enter as 10, as the
+// Windows keyboard delivers them. Nothing for keys the console has no use
+// for. The lock keys are not here: their states are followed instead.
+std::optional<Key> key_for_keysym(KeySym sym, bool ctrl) {
+  if (sym >= XK_F1 && sym <= XK_F12) {
+    return named(static_cast<NamedKey>(static_cast<unsigned>(NamedKey::f1) + (sym - XK_F1)));
+  }
+  switch (sym) {
+    case XK_Up:
+    case XK_KP_Up:
+      return named(NamedKey::up);
+    case XK_Down:
+    case XK_KP_Down:
+      return named(NamedKey::down);
+    case XK_Left:
+    case XK_KP_Left:
+      return named(NamedKey::left);
+    case XK_Right:
+    case XK_KP_Right:
+      return named(NamedKey::right);
+    case XK_Home:
+    case XK_KP_Home:
+      return named(NamedKey::home);
+    case XK_End:
+    case XK_KP_End:
+      return named(NamedKey::end);
+    case XK_Prior:
+    case XK_KP_Prior:
+      return named(NamedKey::page_up);
+    case XK_Next:
+    case XK_KP_Next:
+      return named(NamedKey::page_down);
+    case XK_Insert:
+    case XK_KP_Insert:
+      return named(NamedKey::insert);
+    case XK_Delete:
+    case XK_KP_Delete:
+      return named(NamedKey::delete_key);
+    case XK_Pause:
+      return named(ctrl ? NamedKey::break_key : NamedKey::pause);
+    case XK_Break:
+      return named(NamedKey::break_key);
+    case XK_Scroll_Lock:
+      return named(NamedKey::scroll_lock);
+    case XK_Shift_L:
+      return named(NamedKey::left_shift);
+    case XK_Shift_R:
+      return named(NamedKey::right_shift);
+    case XK_Control_L:
+      return named(NamedKey::left_ctrl);
+    case XK_Control_R:
+      return named(NamedKey::right_ctrl);
+    case XK_Alt_L:
+    case XK_Meta_L:
+      return named(NamedKey::left_alt);
+    case XK_Alt_R:
+    case XK_Meta_R:
+    case XK_ISO_Level3_Shift:  // AltGr
+    case XK_Mode_switch:
+      return named(NamedKey::right_alt);
+
+    case XK_BackSpace:
+      return character(ctrl ? 127 : 8);
+    case XK_Tab:
+    case XK_ISO_Left_Tab:  // Shift+Tab
+    case XK_KP_Tab:
+      return character(9);
+    case XK_Return:
+    case XK_KP_Enter:
+      return character(ctrl ? 10 : 13);
+    case XK_Linefeed:
+      return character(10);
+    case XK_Escape:
+      return character(27);
+    case XK_KP_Space:
+      return character(' ');
+    case XK_KP_Decimal:
+      return character('.');
+    case XK_KP_Separator:
+      return character(',');
+    case XK_KP_Add:
+      return character('+');
+    case XK_KP_Subtract:
+      return character('-');
+    case XK_KP_Multiply:
+      return character('*');
+    case XK_KP_Divide:
+      return character('/');
+    case XK_KP_Equal:
+      return character('=');
+    default:
+      break;
+  }
+  if (sym >= XK_KP_0 && sym <= XK_KP_9)
+    return character('0' + static_cast<unsigned>(sym - XK_KP_0));
+  // Latin-1 keysyms are their Latin-1 codes; Unicode keysyms of the same
+  // range are the same characters.
+  const bool unicode = (sym & 0xFF000000UL) == 0x01000000UL;
+  const unsigned long code = unicode ? (sym & 0x00FFFFFFUL) : sym;
+  if ((code >= 0x20 && code <= 0x7E) || (code >= 0xA0 && code <= 0xFF)) {
+    return character(static_cast<unsigned>(code));
+  }
+  return std::nullopt;
+}
+
+class X11Keyboard {
+ public:
+  X11Keyboard(Display* display, Window window) : display_(display), window_(window) {}
+
+  // Selects the events and reports the lock states of the moment.
+  void open() {
+    int opcode = 0, error_base = 0;
+    int major = XkbMajorVersion, minor = XkbMinorVersion;
+    have_xkb_ = XkbQueryExtension(display_, &opcode, &xkb_event_, &error_base, &major, &minor);
+    if (have_xkb_) {
+      Bool supported = False;
+      XkbSetDetectableAutoRepeat(display_, True, &supported);
+      detectable_repeat_ = supported;
+      XkbSelectEventDetails(display_, XkbUseCoreKbd, XkbStateNotify, XkbModifierLockMask,
+                            XkbModifierLockMask);
+      num_lock_mask_ = XkbKeysymToModifiers(display_, XK_Num_Lock);
+      if (num_lock_mask_ == 0) num_lock_mask_ = Mod2Mask;
+    }
+    XSelectInput(display_, window_, KeyPressMask | KeyReleaseMask | FocusChangeMask);
+    if (have_xkb_) {
+      XkbStateRec state{};
+      if (XkbGetState(display_, XkbUseCoreKbd, &state) == Success) locks_changed(state.locked_mods);
+    }
+    XSync(display_, False);
+  }
+
+  [[noreturn]] void run() {
+    for (;;) {
+      XEvent event;
+      XNextEvent(display_, &event);
+      switch (event.type) {
+        case KeyPress:
+          press(event.xkey);
+          break;
+        case KeyRelease:
+          if (!detectable_repeat_ && is_repeat_release(event.xkey)) break;
+          release(event.xkey.keycode);
+          break;
+        case MappingNotify:
+          XRefreshKeyboardMapping(&event.xmapping);
+          break;
+        case FocusOut:
+          // Keys released while another window has the focus never come
+          // here: let go of everything held, so no modifier stays stuck.
+          if (event.xfocus.detail != NotifyInferior && event.xfocus.detail != NotifyPointer) {
+            for (unsigned code = 0; code < down_.size(); ++code) release(code);
+          }
+          break;
+        default:
+          if (have_xkb_ && event.type == xkb_event_) {
+            const auto& xkb = reinterpret_cast<const XkbEvent&>(event);
+            if (xkb.any.xkb_type == XkbStateNotify) locks_changed(xkb.state.locked_mods);
+          }
+          break;
+      }
+    }
+  }
+
+ private:
+  void press(XKeyEvent& event) {
+    // The character as typed with Shift, Caps Lock and AltGr, but without
+    // Ctrl and Alt: the console's key table applies those.
+    XKeyEvent plain = event;
+    plain.state &= ~static_cast<unsigned>(ControlMask | Mod1Mask);
+    KeySym sym = NoSymbol;
+    std::array<char, 16> text{};
+    XLookupString(&plain, text.data(), static_cast<int>(text.size()), &sym, nullptr);
+    const bool ctrl = (event.state & ControlMask) != 0;
+    num_lock_pressed_ = false;
+    if (sym == XK_Num_Lock && ctrl) {
+      // On the PC keyboard Ctrl+Num Lock is the Pause key, whichever way the
+      // Num Lock state goes; X may turn the state off only at the release,
+      // when Ctrl is up already. So the press itself is reported here, and
+      // the state change to on that follows it is not reported again.
+      num_lock_pressed_ = true;
+      key_pressed(Key::of(NamedKey::num_lock));
+      return;
+    }
+    const std::optional<Key> key = key_for_keysym(sym, ctrl);
+    if (!key || event.keycode >= down_.size()) return;
+    // A repeat of a key still down comes as a press again.
+    down_[event.keycode] = key;
+    key_pressed(*key);
+  }
+
+  void release(unsigned keycode) {
+    if (keycode >= down_.size() || !down_[keycode]) return;
+    const Key key = *down_[keycode];
+    down_[keycode].reset();
+    key_released(key);
+  }
+
+  // Without detectable auto-repeat, X reports each repeat as a release and
+  // a press with the same time stamp; the release is not a real one.
+  bool is_repeat_release(const XKeyEvent& event) {
+    if (XEventsQueued(display_, QueuedAfterReading) == 0) return false;
+    XEvent next;
+    XPeekEvent(display_, &next);
+    return next.type == KeyPress && next.xkey.keycode == event.keycode &&
+           next.xkey.time == event.time;
+  }
+
+  void locks_changed(unsigned locked) {
+    lock_changed(NamedKey::caps_lock, (locked & LockMask) != 0, caps_on_);
+    lock_changed(NamedKey::num_lock, (locked & num_lock_mask_) != 0, num_on_);
+  }
+
+  // A lock turned on is a press of its key, turned off a release.
+  void lock_changed(NamedKey key, bool on, bool& was_on) {
+    if (on == was_on) return;
+    was_on = on;
+    if (key == NamedKey::num_lock && num_lock_pressed_) {
+      // Already reported as a press at the key itself.
+      num_lock_pressed_ = false;
+      if (on) return;
+    }
+    if (on) {
+      key_pressed(Key::of(key));
+    } else {
+      key_released(Key::of(key));
+    }
+  }
+
+  Display* display_;
+  Window window_;
+  bool have_xkb_ = false;
+  int xkb_event_ = 0;
+  bool detectable_repeat_ = false;
+  unsigned num_lock_mask_ = Mod2Mask;
+  bool caps_on_ = false;
+  bool num_on_ = false;
+  bool num_lock_pressed_ = false;  // a Ctrl+Num Lock press not yet followed by its change
+  std::array<std::optional<Key>, 256> down_{};  // the key each keycode pressed
+};
+
+}  // namespace
+
+void start_x11_keyboard(unsigned long window, const char* display_name) {
+  Display* display = XOpenDisplay(display_name);
+  if (display == nullptr) {
+    std::fprintf(stderr, "survey_entry: cannot open the display for the keyboard\n");
+    return;
+  }
+  // The reader lives for the whole run, as its thread does.
+  static X11Keyboard* keyboard = nullptr;
+  keyboard = new X11Keyboard(display, static_cast<Window>(window));
+  keyboard->open();
+  std::thread([reader = keyboard] { reader->run(); }).detach();
+}
+
+}  // namespace console

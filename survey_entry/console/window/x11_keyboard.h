@@ -1,0 +1,22 @@
+// Keys from the X server, read on a connection and a thread of their own.
+//
+// The window library does not report every key the console needs (Pause,
+// Break, Scroll Lock, Caps Lock, Shift+Tab), reports some with other codes
+// and reports releases between auto-repeats. This layer selects the key
+// events of the program's window on a second Xlib connection and turns each
+// into console::key_pressed / console::key_released: a character byte in
+// Latin-1 (the window system's 8-bit code page) or a named key. The Caps
+// Lock and Num Lock states are followed through Xkb and reported as presses
+// (state on) and releases (state off) of those keys.
+#pragma once
+
+namespace console {
+
+// Starts reading the keys of window (an X Window id) on a thread of its own,
+// over a connection of its own to display_name (nullptr: $DISPLAY), which
+// must be the display the window is on. When the display cannot be opened,
+// says so on stderr and returns; keys then do not reach the console. Call
+// once, after the window exists.
+void start_x11_keyboard(unsigned long window, const char* display_name = nullptr);
+
+}  // namespace console

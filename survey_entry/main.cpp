@@ -1,0 +1,71 @@
+// The process: makes the executable's folder the current directory, opens
+// the program window, and runs the routine on a thread of its own while the
+// main thread serves the window.
+#include <X11/Xlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include "survey_entry/console/run_control.h"
+#include "survey_entry/console/text_screen.h"
+#include "survey_entry/console/window/font.h"
+#include "survey_entry/console/window/run_host.h"
+#include "survey_entry/console/window/window.h"
+#include "survey_entry/console/window/x11_keyboard.h"
+#include "survey_entry/program.h"
+
+namespace {
+
+// A start that fails before the window for want of its own files (the
+// executable's folder, the screen font).
+constexpr int exit_start_failure = 2;
+
+bool enter_executable_folder() {
+  std::error_code error;
+  const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) {
+    std::fprintf(stderr, "survey_entry: cannot find the executable: %s\n",
+                 error.message().c_str());
+    return false;
+  }
+  std::filesystem::current_path(executable.parent_path(), error);
+  if (error) {
+    std::fprintf(stderr, "survey_entry: cannot enter %s: %s\n",
+                 executable.parent_path().c_str(), error.message().c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!enter_executable_folder()) return exit_start_failure;
+
+  std::string font_error;
+  static const std::optional<console::window::Font> font =
+      console::window::load_psf_font(console::window::screen_font_path(), font_error);
+  if (!font) {
+    std::fprintf(stderr, "survey_entry: cannot read the screen font %s: %s\n",
+                 console::window::screen_font_path(), font_error.c_str());
+    return exit_start_failure;
+  }
+
+  // The keyboard and the message boxes use Xlib from threads of their own.
+  XInitThreads();
+  const unsigned long window = console::window::open_program_window(argc, argv, *font);
+
+  static console::window::X11RunHost host(console::window::program_display_name(), window);
+  console::set_run_host(&host);
+  console::set_screen_change_listener(console::window::wake_program_window);
+  console::start_x11_keyboard(window);
+
+  std::thread([] { survey_entry::survey_entry_main(); }).detach();
+  std::thread([] { console::run_stop_sequence(); }).detach();
+  console::window::serve_program_window();
+}

@@ -1,0 +1,456 @@
+// The output file on real files in a temporary folder: the open (create,
+// empty, refuse), the record bytes, failing writes and the error states,
+// and the screen device.
+#include "survey_entry/console/output_file.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "survey_entry/console/run_control.h"
+#include "survey_entry/console/text_screen.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+using console::error_code::bad_file_name_or_number;
+using console::error_code::device_unavailable;
+using console::error_code::file_not_found;
+using console::error_code::path_file_access_error;
+using console::error_code::path_not_found;
+using console::error_code::permission_denied;
+
+constexpr int file_number = 2;
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_file(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// One item of a record as the routine writes it.
+struct Item {
+  std::string text;
+  bool space = false;
+  bool line_end = false;
+};
+
+void write_items(const std::vector<Item>& items) {
+  for (const Item& item : items) {
+    console::print_text_to_file(file_number, item.text, item.space, false, item.line_end);
+  }
+}
+
+// Each test runs in a fresh temporary folder made the current directory,
+// with no file open and no error pending.
+class OutputFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    console::output_file_reset();
+    console::run_control_reset();
+    previous_ = fs::current_path();
+    std::string pattern = (fs::temp_directory_path() / "output_file_test.XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+    fs::current_path(folder_);
+  }
+  void TearDown() override {
+    console::output_file_reset();
+    console::run_control_reset();
+    fs::current_path(previous_);
+    fs::remove_all(folder_);
+  }
+  // Names in the folder, sorted.
+  std::vector<std::string> folder_names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path previous_;
+  fs::path folder_;
+};
+
+struct OpenCase {
+  const char* label;
+  std::string name;
+  std::function<void()> prepare;
+  std::uint32_t code;
+  const char* created;  // the empty file the open leaves, when it succeeds
+};
+
+TEST_F(OutputFileTest, OpenCreatesEmptiesOrRaisesTheErrorOfTheReason) {
+  const std::vector<OpenCase> cases{
+      {"missing file is created", "obra", [] {}, 0, "obra"},
+      {"non-empty file is emptied by the open", "obra", [] { write_file("obra", "old,data\r\n"); },
+       0, "obra"},
+      {"empty file is opened", "obra", [] { write_file("obra", ""); }, 0, "obra"},
+      {"blanks kept, no extension added", " obra. ", [] {}, 0, " obra. "},
+      {"slash separates folders", "dados/obra.txt", [] { fs::create_directory("dados"); }, 0,
+       "dados/obra.txt"},
+      {"missing folder", "dados/obra.txt", [] {}, path_not_found, nullptr},
+      {"part of the path is a file", "plano/obra", [] { write_file("plano", "x"); }, path_not_found,
+       nullptr},
+      {"empty name", "", [] {}, path_not_found, nullptr},
+      {"folder as the name", "dados", [] { fs::create_directory("dados"); }, permission_denied,
+       nullptr},
+      {"NUL byte in the name", "obra\0.txt"s, [] {}, file_not_found, nullptr},
+      {"name too long", std::string(300, 'a'), [] {}, file_not_found, nullptr},
+      {"FIFO that nobody reads", "canal", [] { ASSERT_EQ(::mkfifo("canal", 0600), 0); },
+       device_unavailable, nullptr},
+  };
+  for (const OpenCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    console::output_file_reset();
+    console::run_control_reset();
+    for (const auto& entry : fs::directory_iterator(folder_)) fs::remove_all(entry.path());
+    c.prepare();
+
+    console::open_file(c.name, file_number);
+
+    EXPECT_EQ(console::pending_error(), c.code);
+    EXPECT_EQ(console::open_file_state(file_number).has_value(), c.code == 0);
+    if (c.created != nullptr) {
+      EXPECT_TRUE(fs::is_regular_file(c.created));
+      EXPECT_EQ(fs::file_size(c.created), 0u);
+    }
+  }
+  // The failed opens created nothing, not even the name cut at its NUL byte.
+  EXPECT_FALSE(fs::exists("obra"));
+}
+
+TEST_F(OutputFileTest, RecordsAreWrittenAsTheirItemsWithCrLf) {
+  console::open_file("obra", file_number);
+  ASSERT_EQ(console::pending_error(), 0u);
+  // Job record, then its state: "T1, 3 " is 6 bytes, next column 7.
+  write_items({{"T1"}, {","}, {" 3", true, true}});
+  write_items({{" 5", true}, {","}, {"T1", false, true}});
+  write_items(
+      {{"E1"}, {","}, {" 1000.5", true}, {","}, {" 2000", true}, {","}, {" 4", true, true}});
+  write_items({{"Silva, J.", false, true}});  // typed inside quotes: its comma stays
+  write_items({{"", false, true}});           // empty text: an empty line
+  write_items({{"1\xa7 V\xa6", false, true}});
+  console::close_files();
+
+  EXPECT_EQ(read_file("obra"),
+            "T1, 3 \r\n"
+            " 5 ,T1\r\n"
+            "E1, 1000.5 , 2000 , 4 \r\n"
+            "Silva, J.\r\n"
+            "\r\n"
+            "1\xa7 V\xa6\r\n");
+  EXPECT_FALSE(console::open_file_state(file_number).has_value());
+}
+
+TEST_F(OutputFileTest, PositionAndColumnFollowTheBytesWritten) {
+  console::open_file("obra", file_number);
+  struct Step {
+    Item item;
+    bool zone;
+    std::uint64_t position, column;
+  };
+  const std::vector<Step> steps{
+      {{"T1"}, false, 2, 3},
+      {{" 3", true}, false, 5, 6},
+      {{"", false, true}, false, 7, 1},
+      {{"AB"}, true, 21, 15},            // zone: to column 15
+      {{"123456789012"}, true, 35, 29},  // column 27, one blank to 28, then to 29
+      {{"a\rb\nc"}, false, 40, 3},       // CR back to 1, LF leaves the column
+      {{"x", true}, true, 52, 15},       // space, zone blank, then to 15
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.item.text);
+    console::print_text_to_file(file_number, s.item.text, s.item.space, s.zone, s.item.line_end);
+    const auto state = console::open_file_state(file_number);
+    ASSERT_TRUE(state.has_value());
+    EXPECT_EQ(state->position, s.position);
+    EXPECT_EQ(state->column, s.column);
+  }
+  console::close_files();
+  EXPECT_EQ(read_file("obra"), "T1 3 \r\nAB" + std::string(12, ' ') + "123456789012  " + "a\rb\nc" +
+                                   "x" + std::string(11, ' '));
+}
+
+TEST_F(OutputFileTest, EveryOperationDoesNothingWhileAnErrorIsPending) {
+  console::open_file("obra", file_number);
+  write_items({{"T1"}});
+  console::raise_runtime_error(path_file_access_error);
+
+  console::open_file("outra", 3);
+  write_items({{","}, {" 3", true, true}});
+  console::close_files();
+  console::close_file(file_number);
+
+  EXPECT_EQ(console::pending_error(), path_file_access_error);
+  EXPECT_FALSE(fs::exists("outra"));
+  EXPECT_TRUE(console::open_file_state(file_number).has_value());
+  EXPECT_EQ(read_file("obra"), "T1");
+
+  // Once the error is answered, the file goes on from where it was.
+  console::run_control_reset();
+  write_items({{",X", false, true}});
+  console::close_files();
+  EXPECT_EQ(read_file("obra"), "T1,X\r\n");
+}
+
+TEST_F(OutputFileTest, WritesWithoutAnOpenFileRaise52AtTheFirstItem) {
+  console::open_file("dados/obra", file_number);
+  ASSERT_EQ(console::pending_error(), path_not_found);
+  console::run_control_reset();  // answered Yes
+
+  write_items({{"T1"}, {","}, {" 3", true, true}});
+  EXPECT_EQ(console::pending_error(), bad_file_name_or_number);
+  console::run_control_reset();
+
+  // The close-all finds nothing and raises nothing.
+  console::close_files();
+  EXPECT_EQ(console::pending_error(), 0u);
+  EXPECT_TRUE(folder_names().empty());
+}
+
+TEST_F(OutputFileTest, FileNumberChecks) {
+  struct Case {
+    const char* label;
+    std::function<void()> act;
+    std::uint32_t code;
+  };
+  const std::vector<Case> cases{
+      {"open under number 0", [] { console::open_file("a", 0); }, bad_file_name_or_number},
+      {"open a number twice",
+       [] {
+         console::open_file("a", 2);
+         console::open_file("b", 2);
+       },
+       55},
+      {"write to a negative number is ignored",
+       [] { console::print_text_to_file(-1, "x", false, false, true); }, 0},
+      {"write to number 0", [] { console::print_text_to_file(0, "x", false, false, true); },
+       bad_file_name_or_number},
+      {"write after the one-file close",
+       [] {
+         console::open_file("a", 2);
+         console::close_file(2);
+         console::print_text_to_file(2, "x", false, false, true);
+       },
+       bad_file_name_or_number},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    console::output_file_reset();
+    console::run_control_reset();
+    c.act();
+    EXPECT_EQ(console::pending_error(), c.code);
+  }
+  EXPECT_FALSE(fs::exists("b"));
+}
+
+TEST_F(OutputFileTest, FullDiskRaises75) {
+  console::open_file("/dev/full", file_number);
+  ASSERT_EQ(console::pending_error(), 0u);
+  write_items({{"T1"}, {","}});
+  EXPECT_EQ(console::pending_error(), path_file_access_error);
+  EXPECT_EQ(console::open_file_state(file_number)->position, 0u);
+}
+
+TEST_F(OutputFileTest, ReaderGoneIsAWriteErrorNotTheEndOfTheProcess) {
+  ASSERT_EQ(::mkfifo("canal", 0600), 0);
+  const int reader = ::open("canal", O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  console::open_file("canal", file_number);
+  ASSERT_EQ(console::pending_error(), 0u);
+  write_items({{"T1", false, true}});
+  char bytes[8] = {};
+  EXPECT_EQ(::read(reader, bytes, sizeof bytes), 4);
+  ::close(reader);
+
+  write_items({{"T2", false, true}});
+  EXPECT_EQ(console::pending_error(), path_file_access_error);
+}
+
+// A file size limit makes a record's item fail: the items before it stay,
+// no CR LF follows, and the next record goes on on the same line.
+TEST_F(OutputFileTest, FailingItemCutsTheRecordAndTheNextGoesOnOnTheSameLine) {
+  struct Case {
+    rlim_t limit;
+    const char* file;
+  };
+  const std::vector<Case> cases{
+      {3, "E1,X\r\n"},     // the number item finds the file at its limit
+      {6, "E1, 10X\r\n"},  // the number item is written short
+  };
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.limit);
+    console::output_file_reset();
+    console::run_control_reset();
+    console::open_file("obra", file_number);
+    ASSERT_EQ(console::pending_error(), 0u);
+
+    rlimit limited = saved;
+    limited.rlim_cur = c.limit;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    write_items({{"E1"}, {","}, {" 1000.5", true}, {","}, {" 2000", true, true}});
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+    EXPECT_EQ(console::pending_error(), path_file_access_error);
+
+    console::run_control_reset();  // answered Yes
+    write_items({{"X", false, true}});
+    console::close_files();
+    EXPECT_EQ(console::pending_error(), 0u);
+    EXPECT_EQ(read_file("obra"), c.file);
+  }
+}
+
+// Root passes file modes, so the refused opens run in a child process as
+// the unprivileged user 65534, which reports the pending error back.
+TEST_F(OutputFileTest, RefusedAccessRaises70) {
+  fs::permissions(folder_, fs::perms(0755));
+  fs::create_directory("fechada");
+  write_file("fechada/livre", "");
+  fs::permissions("fechada/livre", fs::perms(0666));
+  fs::permissions("fechada", fs::perms(0555));
+  write_file("so_leitura", "old");
+  fs::permissions("so_leitura", fs::perms(0444));
+
+  struct Case {
+    const char* name;
+    std::uint32_t code;
+  };
+  const std::vector<Case> cases{
+      {"so_leitura", permission_denied},
+      {"fechada/nova", permission_denied},
+      {"fechada/livre", 0},
+      {"/proc/version", permission_denied},
+  };
+  constexpr std::uint32_t no_privilege_drop = 0xFFFFFFFF;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(report[0]);
+      std::uint32_t code = no_privilege_drop;
+      if (::geteuid() != 0 ||
+          (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0)) {
+        console::run_control_reset();
+        console::open_file(c.name, file_number);
+        code = console::pending_error();
+      }
+      const bool sent = ::write(report[1], &code, sizeof code) == sizeof code;
+      ::_exit(sent ? 0 : 1);
+    }
+    ::close(report[1]);
+    std::uint32_t code = 0;
+    const ssize_t got = ::read(report[0], &code, sizeof code);
+    ::close(report[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_EQ(got, static_cast<ssize_t>(sizeof code));
+    if (code == no_privilege_drop) GTEST_SKIP() << "cannot become user 65534 here";
+    EXPECT_EQ(code, c.code);
+  }
+  EXPECT_EQ(read_file("so_leitura"), "old");
+  fs::permissions("fechada", fs::perms(0755));
+}
+
+TEST(OutputFileErrors, SystemReasonsMapToTheirCodesAndMessages) {
+  struct Case {
+    int error_number;
+    std::uint32_t at_open, at_write;
+    const char* open_message;
+  };
+  const std::vector<Case> cases{
+      {ENOENT, 76, 75, "Path not found"},
+      {ENOTDIR, 76, 75, "Path not found"},
+      {EACCES, 70, 70, "Permission denied"},
+      {EPERM, 70, 70, "Permission denied"},
+      {EROFS, 70, 75, "Permission denied"},
+      {EISDIR, 70, 75, "Permission denied"},
+      {ETXTBSY, 70, 75, "Permission denied"},
+      {ENXIO, 68, 75, "Device unavailable"},
+      {ENODEV, 68, 75, "Device unavailable"},
+      {EMFILE, 53, 75, "File not found"},
+      {ENAMETOOLONG, 53, 75, "File not found"},
+      {ENOSPC, 53, 75, "File not found"},
+      {EIO, 53, 75, "File not found"},
+      {EOVERFLOW, 53, 75, "File not found"},  // not in the table: the default
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error_number);
+    EXPECT_EQ(console::open_error_code(c.error_number), c.at_open);
+    EXPECT_EQ(console::write_error_code(c.error_number), c.at_write);
+    EXPECT_EQ(console::runtime_error_message(c.at_open), c.open_message);
+  }
+  EXPECT_EQ(console::runtime_error_message(75), "Path/File access error");
+  EXPECT_EQ(console::runtime_error_message(52), "Bad file name or number");
+  EXPECT_EQ(console::runtime_error_message(64), "Bad file name");
+}
+
+TEST_F(OutputFileTest, ScreenDevicePrintsRecordsAtTheCursorWithoutTheBlanks) {
+  struct Case {
+    const char* name;
+    bool screen;
+  };
+  const std::vector<Case> cases{
+      {"SCRN:", true}, {"scrn:", true}, {"Scrn:anything", true}, {"SCRN", false}, {"SCR:", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    console::output_file_reset();
+    console::run_control_reset();
+    console::text_screen_reset();
+    console::open_file(c.name, file_number);
+    ASSERT_EQ(console::pending_error(), 0u);
+    EXPECT_EQ(console::open_file_state(file_number)->kind,
+              c.screen ? console::FileKind::screen : console::FileKind::ordinary);
+    write_items({{"T1"}, {","}, {" 3", true}});
+    // The screen takes no blank after the number: the cursor stands after "T1, 3".
+    if (c.screen) {
+      EXPECT_EQ(console::cursor_column(), 6);
+    }
+    write_items({{"", false, true}});
+    write_items({{"E1", false, true}});
+
+    std::string row1, row2;
+    for (int column = 1; column <= 5; ++column) {
+      row1 += static_cast<char>(console::screen_cell(1, column).character);
+      row2 += static_cast<char>(console::screen_cell(2, column).character);
+    }
+    if (c.screen) {
+      EXPECT_EQ(row1, "T1, 3");
+      EXPECT_EQ(row2, "E1   ");
+      EXPECT_EQ(console::cursor_row(), 3);
+      EXPECT_EQ(console::cursor_column(), 1);
+      EXPECT_EQ(console::open_file_state(file_number)->position, 0u);
+    } else {
+      EXPECT_EQ(read_file(c.name), "T1, 3 \r\nE1\r\n");
+      EXPECT_EQ(console::cursor_row(), 1);
+    }
+  }
+  console::output_file_reset();
+  EXPECT_EQ(folder_names(), (std::vector<std::string>{"SCR:", "SCRN"}));
+}
+
+}  // namespace

@@ -1,0 +1,304 @@
+// Run control through whole runs: small routines stand in for the program
+// and follow its statement structure (one read of the event-pending flag at
+// the end of each statement, the check only when it is set).
+#include "survey_entry/console/run_control.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/harness.h"
+#include "survey_entry/console/console.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using console::Key;
+using console::NamedKey;
+using harness::RoutineRun;
+
+// The end of statement n, as the routine makes it.
+void end_statement(std::uint32_t n) {
+  if (console::event_pending.load(std::memory_order_acquire)) console::statement_boundary_check(n);
+}
+
+// Inside a statement: waits until the main side has turned a close request
+// into the stop flag (bounded, so a broken stop sequence fails the test).
+void wait_for_stop_flag() {
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (!console::stop_flag.load(std::memory_order_acquire) &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(1ms);
+  }
+}
+
+// Holds a stand-in routine until the test has scripted the box answers.
+void wait_for_gate(const std::atomic<bool>& gate) {
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (!gate.load() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(1ms);
+  }
+}
+
+struct BoxCase {
+  std::uint32_t code;
+  std::uint32_t statement;
+  const char* title;
+  const char* text;
+};
+
+class ErrorBoxTest : public ::testing::TestWithParam<BoxCase> {};
+
+TEST_P(ErrorBoxTest, ShowsTitleAndTextAndYesGoesOn) {
+  const BoxCase c = GetParam();
+  std::atomic<bool> next_ran{false};
+  std::atomic<std::uint32_t> pending_after{99};
+  std::atomic<bool> gate{false};
+  RoutineRun run([&] {
+    wait_for_gate(gate);
+    console::raise_runtime_error(c.code);
+    end_statement(c.statement);
+    pending_after = console::pending_error();
+    next_ran = true;
+  });
+  run.answer_error_boxes({true});
+  gate = true;
+  ASSERT_TRUE(run.wait_for([&] { return next_ran.load(); }));
+  const auto boxes = run.shown_boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, c.title);
+  EXPECT_EQ(boxes[0].text, c.text);
+  EXPECT_FALSE(boxes[0].critical);
+  EXPECT_EQ(pending_after.load(), 0u);
+  EXPECT_FALSE(console::close_request.load());
+  EXPECT_FALSE(run.exited());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, ErrorBoxTest,
+    ::testing::Values(BoxCase{76, 54, "Unhandled Error #76",
+                              "Line: 54 (in main module)\nPath not found\nContinue?"},
+                      BoxCase{52, 57, "Unhandled Error #52",
+                              "Line: 57 (in main module)\nBad file name or number\nContinue?"},
+                      BoxCase{53, 98, "Unhandled Error #53",
+                              "Line: 98 (in main module)\nFile not found\nContinue?"},
+                      BoxCase{64, 174, "Unhandled Error #64",
+                              "Line: 174 (in main module)\nBad file name\nContinue?"},
+                      BoxCase{68, 252, "Unhandled Error #68",
+                              "Line: 252 (in main module)\nDevice unavailable\nContinue?"},
+                      BoxCase{70, 302, "Unhandled Error #70",
+                              "Line: 302 (in main module)\nPermission denied\nContinue?"},
+                      BoxCase{75, 410, "Unhandled Error #75",
+                              "Line: 410 (in main module)\nPath/File access error\nContinue?"},
+                      // An ordinary code, though its number is also a critical place.
+                      BoxCase{5, 25, "Unhandled Error #5",
+                              "Line: 25 (in main module)\nIllegal function call\nContinue?"}));
+
+// A failed opening answered Yes, then failing record writes each with a box
+// of their own; No at the last one ends the run with exit code 0 before the
+// next statement.
+TEST(RunControl, EachFailingStatementHasItsBoxAndNoEndsTheRun) {
+  std::atomic<bool> after_no{false};
+  std::atomic<bool> gate{false};
+  RoutineRun run([&] {
+    wait_for_gate(gate);
+    console::raise_runtime_error(76);
+    end_statement(54);
+    for (std::uint32_t n : {57u, 81u, 82u}) {
+      console::raise_runtime_error(52);
+      end_statement(n);
+    }
+    after_no = true;
+    end_statement(83);
+  });
+  run.answer_error_boxes({true, true, true, false});
+  gate = true;
+  ASSERT_TRUE(run.wait_for_exit());
+  EXPECT_EQ(run.exit_code(), 0);
+  EXPECT_TRUE(run.halted());
+  EXPECT_TRUE(console::close_request.load());
+  EXPECT_FALSE(after_no.load());
+  const auto boxes = run.shown_boxes();
+  ASSERT_EQ(boxes.size(), 4u);
+  const std::vector<std::string> titles{"Unhandled Error #76", "Unhandled Error #52",
+                                        "Unhandled Error #52", "Unhandled Error #52"};
+  const std::vector<std::string> first_lines{
+      "Line: 54 (in main module)", "Line: 57 (in main module)", "Line: 81 (in main module)",
+      "Line: 82 (in main module)"};
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    EXPECT_EQ(boxes[i].title, titles[i]) << i;
+    EXPECT_EQ(boxes[i].text.substr(0, boxes[i].text.find('\n')), first_lines[i]) << i;
+  }
+}
+
+TEST(RunControl, FirstErrorOfAStatementIsKept) {
+  std::atomic<bool> done{false};
+  std::atomic<bool> gate{false};
+  RoutineRun run([&] {
+    wait_for_gate(gate);
+    console::raise_runtime_error(76);
+    console::raise_runtime_error(52);
+    console::raise_runtime_error(70);
+    end_statement(54);
+    end_statement(55);  // nothing pending any more: no second box
+    done = true;
+  });
+  run.answer_error_boxes({true, true});
+  gate = true;
+  ASSERT_TRUE(run.wait_for([&] { return done.load(); }));
+  const auto boxes = run.shown_boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Unhandled Error #76");
+  EXPECT_EQ(boxes[0].text, "Line: 54 (in main module)\nPath not found\nContinue?");
+}
+
+TEST(RunControl, StopWhileAnErrorIsPendingWinsWithoutABox) {
+  std::atomic<bool> in_statement{false};
+  std::atomic<bool> after_check{false};
+  RoutineRun run([&] {
+    console::raise_runtime_error(70);
+    in_statement = true;
+    wait_for_stop_flag();
+    end_statement(302);
+    after_check = true;
+  });
+  run.answer_error_boxes({true});
+  ASSERT_TRUE(run.wait_for([&] { return in_statement.load(); }));
+  run.close_window();
+  ASSERT_TRUE(run.wait_for_exit());
+  EXPECT_EQ(run.exit_code(), 0);
+  EXPECT_TRUE(run.shown_boxes().empty());
+  EXPECT_FALSE(after_check.load());
+}
+
+// The routine is held at its check while paused; the key press that ends
+// the pause is not delivered to the queue.
+TEST(RunControl, PauseHoldsTheCheckUntilAKeyPressThatIsNotDelivered) {
+  std::atomic<bool> gate{false};
+  std::atomic<bool> passed{false};
+  std::string key_after_pause = "unset";
+  RoutineRun run([&] {
+    wait_for_gate(gate);
+    end_statement(20);
+    key_after_pause = console::take_key();
+    passed = true;
+  });
+  run.press(Key::of(NamedKey::pause));
+  EXPECT_TRUE(console::pause_flag.load());
+  gate = true;
+  EXPECT_FALSE(run.wait_for([&] { return passed.load(); }, 100ms));
+  run.press(Key::byte('4'));
+  ASSERT_TRUE(run.wait_for([&] { return passed.load(); }));
+  EXPECT_EQ(key_after_pause, "");
+  EXPECT_EQ(console::queued_key_count(), 0);
+  EXPECT_FALSE(run.exited());
+}
+
+TEST(RunControl, StopDuringAPauseEndsTheRun) {
+  std::atomic<bool> gate{false};
+  std::atomic<bool> passed{false};
+  RoutineRun run([&] {
+    wait_for_gate(gate);
+    end_statement(20);
+    passed = true;
+  });
+  run.press(Key::of(NamedKey::pause));
+  gate = true;
+  EXPECT_FALSE(run.wait_for([&] { return passed.load(); }, 50ms));
+  run.close_window();
+  ASSERT_TRUE(run.wait_for_exit());
+  EXPECT_EQ(run.exit_code(), 0);
+  EXPECT_TRUE(run.halted());
+  EXPECT_FALSE(passed.load());
+  EXPECT_TRUE(console::pause_flag.load());
+}
+
+// A stop that comes in the middle of a record write lets the record finish;
+// the main side closes the file before the exit. After an error answered No
+// the error stays pending, the close-all closes nothing, and the file (left
+// to the end of the process) still holds every record written.
+struct StopCase {
+  const char* name;
+  bool fail_after_record;
+  int open_files_at_exit;
+};
+
+class StopSequenceTest : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(StopSequenceTest, RecordCompletesAndFilesAreClosedBeforeTheExit) {
+  const StopCase c = GetParam();
+  std::atomic<bool> in_record{false};
+  std::atomic<bool> after_record{false};
+  RoutineRun run([&] {
+    console::open_file("survey.txt", 1);
+    end_statement(54);
+    console::print_text_to_file(1, "A", false, false, false);
+    in_record = true;
+    if (!c.fail_after_record) wait_for_stop_flag();
+    console::print_text_to_file(1, ",", false, false, false);
+    console::print_text_to_file(1, "B", false, false, true);
+    end_statement(57);
+    if (c.fail_after_record) {
+      console::raise_runtime_error(75);
+      end_statement(58);
+    }
+    after_record = true;
+    end_statement(59);
+  });
+  ASSERT_TRUE(run.wait_for([&] { return in_record.load(); }));
+  if (!c.fail_after_record) run.close_window();
+  ASSERT_TRUE(run.wait_for_exit());
+  EXPECT_EQ(run.exit_code(), 0);
+  EXPECT_EQ(run.file_bytes("survey.txt"), "A,B\r\n");
+  EXPECT_EQ(run.open_files_at_exit(), c.open_files_at_exit);
+  EXPECT_FALSE(after_record.load());
+  EXPECT_EQ(run.shown_boxes().size(), c.fail_after_record ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, StopSequenceTest,
+                         ::testing::Values(StopCase{"Stop", false, 0},
+                                           StopCase{"ErrorAnsweredNo", true, 1}),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+class CriticalErrorTest : public ::testing::TestWithParam<std::uint32_t> {};
+
+// A critical error shows its box and ends the process at once with a
+// failure code, never with the 0 of an ordinary end.
+TEST_P(CriticalErrorTest, ShowsCriticalBoxAndExitsWithFailureCode) {
+  const std::uint32_t place = GetParam();
+  std::atomic<bool> ran_on{false};
+  RoutineRun run([&] {
+    console::raise_runtime_error(console::critical_error_code(place));
+    ran_on = true;
+    end_statement(1);
+  });
+  ASSERT_TRUE(run.wait_for_exit());
+  EXPECT_EQ(run.exit_code(), 3);
+  EXPECT_FALSE(ran_on.load());
+  const auto boxes = run.shown_boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(boxes[0].critical);
+  EXPECT_EQ(boxes[0].title, "Critical Error #" + std::to_string(place));
+  EXPECT_EQ(boxes[0].text, "Out of memory");
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, CriticalErrorTest, ::testing::Values(1u, 9u, 18u));
+
+// Without a window side the critical box goes to stderr and the process
+// really ends, with the failure code.
+TEST(RunControlDeathTest, DefaultHostEndsTheProcessOnACriticalError) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        console::set_run_host(nullptr);
+        console::raise_runtime_error(console::critical_error_code(5));
+      },
+      ::testing::ExitedWithCode(3), "Critical Error #5\nOut of memory");
+}
+
+}  // namespace

@@ -1,0 +1,110 @@
+// The print forms on the real text screen: where the Numbered label leaves
+// the name, the Sub-heading's fit check, the traverse's vertex heading.
+#include "survey_entry/forms.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/harness.h"
+
+namespace survey_entry {
+namespace {
+
+struct LabelCase {
+  float counter;
+  std::string_view suffix;
+  int name_column;
+};
+
+class NumberedLabelTest : public ::testing::TestWithParam<LabelCase> {};
+
+// The label at column 1, then the empty-prompt question: the name is typed
+// in the print zone that the label's zone tab reached.
+TEST_P(NumberedLabelTest, NameStartsInTheNextZone) {
+  const LabelCase c = GetParam();
+  console::Text name;
+  harness::RoutineRun run([&] {
+    numbered_label(60, "Nome da", c.counter, c.suffix);
+    question(61, "", name);
+  });
+  run.answer("X");
+  run.settle();
+  ASSERT_TRUE(run.halted());
+  const std::string row = run.row_text(1);
+  EXPECT_EQ(row.substr(0, 7), "Nome da");
+  EXPECT_EQ(row.find('X'), static_cast<std::size_t>(c.name_column - 1)) << row;
+  EXPECT_EQ(name, "X");
+}
+
+constexpr std::string_view station = ".\xA6  ESTACAO :";
+constexpr std::string_view point = ".\xA7  PONTO";
+
+INSTANTIATE_TEST_SUITE_P(Counters, NumberedLabelTest,
+                         ::testing::Values(LabelCase{1, station, 29}, LabelCase{99999, station, 29},
+                                           LabelCase{100000, station, 43},
+                                           LabelCase{9999999, station, 43},
+                                           LabelCase{1e7f, station, 29},  // " 1E+07", L = 6
+                                           LabelCase{1.234567e8f, station, 43},
+                                           LabelCase{1, point, 29}, LabelCase{9999999, point, 29},
+                                           LabelCase{1.234e8f, point, 29},  // L = 10
+                                           LabelCase{1.234567e8f, point, 43},
+                                           LabelCase{-1.234567e-8f, point, 43}));
+
+TEST(NumberedLabel, FirstStationRow) {
+  harness::RoutineRun run([] { numbered_label(60, "Nome da", 1, station); });
+  run.settle();
+  ASSERT_TRUE(run.halted());
+  EXPECT_EQ(run.row_text(1), std::string("Nome da 1 .\xA6  ESTACAO :") + std::string(57, ' '));
+  EXPECT_EQ(console::cursor_column(), 29);
+}
+
+// "Estacao :" ends at column 38: a name of 42 characters fits in row 1, one
+// of 43 starts at column 1 of row 2.
+TEST(SubHeading, NameThatDoesNotFitMovesToTheNextRow) {
+  const std::string fits(42, 'a');
+  const std::string too_long(43, 'b');
+  harness::RoutineRun run([&] {
+    sub_heading(67, {"Estacao :", fits});
+    sub_heading(67, {"Estacao :", too_long});
+  });
+  run.settle();
+  ASSERT_TRUE(run.halted());
+  EXPECT_EQ(run.row_text(1), std::string(29, ' ') + "Estacao :" + fits);
+  EXPECT_EQ(run.row_text(2), std::string(29, ' ') + "Estacao :" + std::string(42, ' '));
+  EXPECT_EQ(run.row_text(3), too_long + std::string(37, ' '));
+  EXPECT_EQ(console::cursor_row(), 4);
+}
+
+struct HeadingCase {
+  float vertex;
+  std::string row1;
+  std::string row2;
+};
+
+class VertexHeadingTest : public ::testing::TestWithParam<HeadingCase> {};
+
+TEST_P(VertexHeadingTest, Rows) {
+  const HeadingCase c = GetParam();
+  harness::RoutineRun run([&] { vertex_heading(130, c.vertex); });
+  run.settle();
+  ASSERT_TRUE(run.halted());
+  const auto padded = [](std::string s) { return s + std::string(80 - s.size(), ' '); };
+  EXPECT_EQ(run.row_text(1), padded(c.row1));
+  EXPECT_EQ(run.row_text(2), padded(c.row2));
+}
+
+const std::string tab29(29, ' ');
+const std::string vertice = ".\xA7 Vertice ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Numbers, VertexHeadingTest,
+    ::testing::Values(HeadingCase{2, tab29 + " 2  " + vertice, ""},
+                      HeadingCase{-1, tab29 + "-1  " + vertice, ""},
+                      HeadingCase{99, tab29 + " 99 " + vertice, ""},
+                      HeadingCase{0.5f, tab29 + " .5 " + vertice, ""},
+                      HeadingCase{100, tab29 + " 100", std::string(33, ' ') + vertice},
+                      HeadingCase{3.5f, tab29 + " 3.5", std::string(33, ' ') + vertice}));
+
+}  // namespace
+}  // namespace survey_entry

@@ -1,0 +1,223 @@
+#!/bin/bash
+# Types keys into the key probe under a private X server and checks the key
+# texts that reach the key queue, the pause keys and the stop keys.
+#   keys_test.sh [path/of/survey_entry]   (the probe: $KEY_PROBE, or
+#   tests/key_probe next to survey_entry)
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+probe=${KEY_PROBE:-$(dirname "${1:-.}")/tests/key_probe}
+if [[ ! -x "$probe" ]]; then
+  echo "key probe not found: $probe" >&2
+  exit 1
+fi
+source "$here/xvfb_lib.sh"
+start_xvfb
+
+out=$(mktemp)
+failures=0
+probe_pid=""
+
+start_probe() {
+  : >"$out"
+  "$probe" 240 >>"$out" 2>&1 &
+  probe_pid=$!
+  local i
+  for i in $(seq 1 100); do
+    grep -q '^ready$' "$out" && return 0
+    sleep 0.05
+  done
+  echo "FAIL: the probe did not start" >&2
+  cat "$out" >&2
+  exit 1
+}
+
+stop_probe() {
+  kill "$probe_pid" 2>/dev/null
+  wait "$probe_pid" 2>/dev/null
+  if grep -q 'Sanitizer' "$out"; then
+    fail "sanitizer report from the probe"
+    cat "$out" >&2
+  fi
+}
+
+# The key texts printed after line $1, joined by commas.
+keys_after() {
+  tail -n +$(($1 + 1)) "$out" | grep -E '^[0-9a-f]{2}( [0-9a-f]{2})?$' | paste -sd, -
+}
+
+# Waits until $2 key texts follow line $1 (at most 3 s), then a little more
+# so that a key too many shows up as well.
+wait_keys() {
+  local i got
+  for i in $(seq 1 150); do
+    got=$(keys_after "$1")
+    [[ -z "$got" && $2 -eq 0 ]] && break
+    [[ -n "$got" && $(tr -cd , <<<"$got" | wc -c) -ge $(($2 - 1)) && $2 -gt 0 ]] && break
+    sleep 0.02
+  done
+  sleep 0.15
+}
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# expect NAME WANT XDOTOOL-ARGS...: WANT is the comma-joined key texts.
+expect() {
+  local name=$1 want=$2
+  shift 2
+  local before count got
+  before=$(wc -l <"$out")
+  xdotool "$@"
+  if [[ -z "$want" ]]; then count=0; else count=$(($(tr -cd , <<<"$want" | wc -c) + 1)); fi
+  wait_keys "$before" "$count"
+  got=$(keys_after "$before")
+  [[ "$got" == "$want" ]] || fail "$name: got '$got', want '$want'"
+}
+
+# expect_line NAME LINE: waits for LINE (at most 3 s) in the probe's output.
+expect_line() {
+  local i
+  for i in $(seq 1 150); do
+    grep -qx "$2" "$out" && return 0
+    sleep 0.02
+  done
+  fail "$1: no line '$2'"
+}
+
+start_probe
+
+# name | key texts | xdotool arguments. Presses that give nothing are
+# followed by x (78), so each case ends in a known key.
+cases=(
+  "letter|61|key a"
+  "Shift+letter|41|key shift+a"
+  "Ctrl+A|01|key ctrl+a"
+  "Ctrl+Shift+A|01|key ctrl+shift+a"
+  "Ctrl+Z|1a|key ctrl+z"
+  "Ctrl+M|0d|key ctrl+m"
+  "Ctrl+J|0a|key ctrl+j"
+  "Ctrl+H|08|key ctrl+h"
+  "Enter|0d|key Return"
+  "Ctrl+Enter|0a|key ctrl+Return"
+  "keypad Enter|0d|key KP_Enter"
+  "Ctrl+keypad Enter|0a|key ctrl+KP_Enter"
+  "Alt+Enter|78|key alt+Return x"
+  "Backspace|08|key BackSpace"
+  "Ctrl+Backspace|00 93|key ctrl+BackSpace"
+  "Alt+Backspace|00 0e|key alt+BackSpace"
+  "Delete|00 53|key Delete"
+  "Ctrl+Delete|00 93|key ctrl+Delete"
+  "Tab|09|key Tab"
+  "Shift+Tab|00 0f|key shift+Tab"
+  "Esc|1b|key Escape"
+  "Ctrl+[|1b|key ctrl+bracketleft"
+  "Ctrl+2|00 03|key ctrl+2"
+  "Ctrl+6|1e|key ctrl+6"
+  "Ctrl+-|1f|key ctrl+minus"
+  "Ctrl+1|78|key ctrl+1 x"
+  "Space|20|key space"
+  "Shift+1|21|key shift+1"
+  "Latin-1 letter|e9|key eacute"
+  "F1|00 3b|key F1"
+  "Shift+F1|00 54|key shift+F1"
+  "Ctrl+F1|00 5e|key ctrl+F1"
+  "Alt+F1|00 68|key alt+F1"
+  "F10|00 44|key F10"
+  "F11|00 85|key F11"
+  "Shift+F11|00 85|key shift+F11"
+  "Ctrl+F12|00 8a|key ctrl+F12"
+  "Alt+F12|00 8c|key alt+F12"
+  "Ctrl+F4|00 61|key ctrl+F4"
+  "Up|00 48|key Up"
+  "Down|00 50|key Down"
+  "Left|00 4b|key Left"
+  "Right|00 4d|key Right"
+  "Ctrl+Left|00 73|key ctrl+Left"
+  "Alt+Down|00 a0|key alt+Down"
+  "Home|00 47|key Home"
+  "Ctrl+Home|00 77|key ctrl+Home"
+  "End|00 4f|key End"
+  "Page Up|00 49|key Prior"
+  "Page Down|00 51|key Next"
+  "Insert|00 52|key Insert"
+  "Alt+Q|00 10|key alt+q"
+  "Alt+Shift+Q|00 10|key alt+shift+q"
+  "Alt+M|00 32|key alt+m"
+  "Alt+1|00 78|key alt+1"
+  "Alt+0|00 81|key alt+0"
+  "Alt+-|00 82|key alt+minus"
+  "Alt+Space|78|key alt+space x"
+  "Shift alone|78|key Shift_L x"
+  "keypad 4, Num Lock off|00 4b|key KP_Left"
+  "Scroll Lock alone|78|key Scroll_Lock x"
+  "Pause, then a letter|79|key Pause x y"
+  "Pause, then Shift|79|key Pause Shift_L y"
+)
+for c in "${cases[@]}"; do
+  IFS='|' read -r name want args <<<"$c"
+  # shellcheck disable=SC2086
+  expect "$name" "$want" $args
+done
+
+# Caps Lock: the window system applies it, and Shift undoes it for letters.
+before=$(wc -l <"$out")
+xdotool key Caps_Lock
+expect_line "Caps Lock on" "caps 1"
+expect "Caps Lock letter" "41" key a
+expect "Caps Lock Shift+letter" "61" key shift+a
+expect "Caps Lock Ctrl+letter" "01" key ctrl+a
+xdotool key Caps_Lock
+expect_line "Caps Lock off" "caps 0"
+expect "after Caps Lock" "61" key a
+
+# Num Lock: the keypad gives digits; Ctrl+Num Lock pauses, whichever way the
+# state goes.
+xdotool key Num_Lock
+expect_line "Num Lock on" "num 1"
+expect "keypad 4, Num Lock on" "34" key KP_Left
+expect "Ctrl+Num Lock (to off)" "79" key ctrl+Num_Lock x y
+expect "Ctrl+Num Lock (to on)" "79" key ctrl+Num_Lock x y
+xdotool key Num_Lock
+expect "keypad 4 again, Num Lock off" "00 4b" key KP_Left
+
+# Auto-repeat: a held key repeats as presses, each a key of its own.
+before=$(wc -l <"$out")
+xdotool keydown b
+sleep 1.2
+xdotool keyup b
+sleep 0.2
+got=$(keys_after "$before")
+n=$(tr ',' '\n' <<<"$got" | grep -c .)
+others=$(tr ',' '\n' <<<"$got" | grep -vcx 62)
+((n >= 3 && others == 0)) || fail "auto-repeat: got '$got'"
+# Ctrl held while a letter repeats: every repeat is the control byte.
+before=$(wc -l <"$out")
+xdotool keydown ctrl keydown c
+sleep 1.2
+xdotool keyup c keyup ctrl
+sleep 0.2
+got=$(keys_after "$before")
+n=$(tr ',' '\n' <<<"$got" | grep -c .)
+others=$(tr ',' '\n' <<<"$got" | grep -vcx 03)
+((n >= 3 && others == 0)) || fail "auto-repeat with Ctrl: got '$got'"
+
+grep -qx close "$out" && fail "a key that is no stop key raised the close request"
+stop_probe
+
+# Stop keys: each raises the close request and queues nothing.
+for stop in ctrl+Scroll_Lock ctrl+Pause alt+F4; do
+  start_probe
+  xdotool key "$stop"
+  expect_line "$stop" close
+  [[ -z "$(keys_after 0)" ]] || fail "$stop queued '$(keys_after 0)'"
+  stop_probe
+done
+
+rm -f "$out"
+if ((failures)); then
+  echo "$failures failure(s)" >&2
+  exit 1
+fi
+echo "all key cases passed"

@@ -1,0 +1,58 @@
+#!/bin/bash
+# The menu as the window shows it, pixel by pixel, then key "0", the end
+# prompt and a closing key.
+set -u
+source "$(dirname "$0")/xvfb_lib.sh"
+source "$(dirname "$0")/window_lib.sh"
+start_xvfb
+start_program "$1"
+
+box_line="          *                                                           *"
+star_line="          *************************************************************"
+sair_line="                                  *************************************"
+menu() {
+  echo "21|"
+  echo "21|$star_line"
+  echo "21|$box_line"
+  echo "21|          *                PROGRAMAS DE TOPOGRAFIA                    *"
+  echo "21|          *            Producao de Ficheiros de Entrada               *"
+  echo "21|$box_line"
+  echo "21|          *    1.  ORIENTACAO DE GIRO                  ( Prima 1 )    *"
+  echo "21|          *    2.  POLIGONAL S/RED.PLANO CARTOGRAFICO  ( Prima 2 )    *"
+  echo "21|          *    3.  POLIGONAL C/RED.PLANO CARTOGRAFICO  ( Prima 3 )    *"
+  echo "21|          *    4.  IRRADIACAO S/RED.PLANO CARTOGRAFICO ( Prima 4 )    *"
+  echo "21|          *    5.  IRRADIACAO C/RED.PLANO CARTOGRAFICO ( Prima 5 )    *"
+  echo "21|          *    6.  CLASSICO                            ( Prima 6 )    *"
+  echo "21|$box_line"
+  echo "21|$star_line"
+  for i in 1 2 3 4 5; do echo "21|"; done
+  echo "24|$sair_line"
+  echo "24|                                  *       SAIR        ( Prima 0)      *"
+  echo "24|$sair_line"
+  echo "20| CONSULTE      PROG.TXT PARA SABER OS FORMATOS DOS FICHEIROS DE ENTRADA"
+  echo "24|"
+  echo "21|"
+}
+
+tool wait-row "$WID" 23 " CONSULTE" || fail "the menu is not drawn"
+# The whole picture: every glyph pixel in its colours, no cursor.
+menu | tool expect-frame "$WID" || fail "menu pixels"
+
+# Keys the menu ignores change nothing.
+xdotool key 7 a Escape Return F1 Up
+sleep 0.3
+menu | tool expect-frame "$WID" || fail "an ignored key changed the menu"
+
+xdotool key 0
+tool wait-row "$WID" 25 "Press any key to continue" || fail "no end prompt after 0"
+{
+  for i in $(seq 1 24); do echo "20|"; done
+  echo "20|Press any key to continue"
+} | tool expect-frame "$WID" || fail "end prompt pixels"
+[[ $(wait_exit 0) == timeout ]] || fail "the run ended before a key"
+
+xdotool key x
+code=$(wait_exit 10)
+[[ "$code" == 0 ]] || fail "exit code after the end prompt: $code"
+[[ -z "$(ls "$RUN_DIR" | grep -v -e survey_entry -e rc -e stderr)" ]] || fail "a file was made"
+echo "menu_test: ok"
