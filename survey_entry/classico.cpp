@@ -15,7 +15,8 @@ namespace {
 
 // The letter test's condition: the answer differs from every listed letter
 // (every comparison is made), so it is refused.
-bool differs_from_all(const console::Text& answer, std::initializer_list<std::string_view> letters) {
+bool differs_from_all(const console::Text& answer,
+                      std::initializer_list<std::string_view> letters) {
   bool differs = true;
   for (std::string_view letter : letters) {
     differs = strings_differ(answer, console::Text(letter)) && differs;

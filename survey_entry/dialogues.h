@@ -12,10 +12,10 @@ namespace survey_entry {
 // "3"/"5" those with it; they differ only in heading and Statement numbers.
 enum class Reduction { without, with };
 
-void orientation_dialogue(ProgramValues& v);               // key "1", 43 to 84
+void orientation_dialogue(ProgramValues& v);                // key "1", 43 to 84
 void traverse_dialogue(ProgramValues& v, Reduction kind);   // keys "2" and "3"
 void radiation_dialogue(ProgramValues& v, Reduction kind);  // keys "4" and "5"
-void classico_dialogue(ProgramValues& v);                  // key "6", 345 to 415
+void classico_dialogue(ProgramValues& v);                   // key "6", 345 to 415
 
 // The station block: ten statements, first to first + 9. Needs a cleared
 // screen and outer_counter set; writes the station record.

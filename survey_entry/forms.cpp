@@ -10,6 +10,12 @@
 namespace survey_entry {
 namespace {
 
+// True while the last record was cut by a failed write after some of its
+// items reached the file: its line has no CR LF yet. The next record ends
+// that line first, so that it is not glued to the fragment. Program thread
+// only; a newly opened file has no open line.
+bool cut_record_line = false;
+
 template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
@@ -20,14 +26,13 @@ Overloaded(F...) -> Overloaded<F...>;
 // The text of a print item, made at the moment it is printed: a number is
 // its number text with one blank, a tab depends on the cursor column.
 console::Text item_text(const PrintItem& item) {
-  return std::visit(
-      Overloaded{
-          [](std::string_view text) { return console::Text(text); },
-          [](float number) { return console::single_to_text(number) + " "; },
-          [](double number) { return console::double_to_text(number) + " "; },
-          [](Tab tab) { return console::tab_to_column(tab.column); },
-      },
-      item);
+  return std::visit(Overloaded{
+                        [](std::string_view text) { return console::Text(text); },
+                        [](float number) { return console::single_to_text(number) + " "; },
+                        [](double number) { return console::double_to_text(number) + " "; },
+                        [](Tab tab) { return console::tab_to_column(tab.column); },
+                    },
+                    item);
 }
 
 void print_items(StatementNumber n, const PrintItem* begin, const PrintItem* end,
@@ -46,6 +51,16 @@ void print_items(StatementNumber n, const PrintItem* begin, const PrintItem* end
     }
   }
   statement_end(n);
+}
+
+// A record field as written: a text unchanged, a number as its number text.
+console::Text field_text(const RecordField& field) {
+  return std::visit(Overloaded{
+                        [](std::string_view text) { return console::Text(text); },
+                        [](float number) { return console::single_to_text(number); },
+                        [](double number) { return console::double_to_text(number); },
+                    },
+                    field);
 }
 
 template <class Value>
@@ -76,6 +91,7 @@ void select_screen_mode_0(StatementNumber n) {
 
 void open_output_file(StatementNumber n, const console::Text& name) {
   console::open_file(name, output_file_number);
+  cut_record_line = false;
   statement_end(n);
 }
 
@@ -113,6 +129,11 @@ void question(StatementNumber n, std::string_view prompt, double& value) { ask(n
 
 void record_write(StatementNumber n, std::initializer_list<RecordField> fields) {
   if (fields.size() == 0) return statement_end(n);
+  if (cut_record_line) {
+    console::print_text_to_file(output_file_number, console::Text(), false, false, true);
+    if (!item_error_pending()) cut_record_line = false;
+  }
+  bool item_written = false;
   const RecordField* const last = fields.end() - 1;
   for (const RecordField* field = fields.begin(); field != fields.end(); ++field) {
     if (field != fields.begin()) {
@@ -120,25 +141,13 @@ void record_write(StatementNumber n, std::initializer_list<RecordField> fields) 
       console::print_text_to_file(output_file_number, ",", false, false, false);
     }
     if (item_error_pending()) break;
-    const bool line_end = field == last;
-    std::visit(Overloaded{
-                   [&](std::string_view text) {
-                     console::print_text_to_file(output_file_number, console::Text(text), false,
-                                                 false, line_end);
-                   },
-                   [&](float number) {
-                     console::print_text_to_file(output_file_number,
-                                                 console::single_to_text(number), true, false,
-                                                 line_end);
-                   },
-                   [&](double number) {
-                     console::print_text_to_file(output_file_number,
-                                                 console::double_to_text(number), true, false,
-                                                 line_end);
-                   },
-               },
-               *field);
+    // A number's text gets its one blank from the space flag.
+    const bool is_number = !std::holds_alternative<std::string_view>(*field);
+    console::print_text_to_file(output_file_number, field_text(*field), is_number, false,
+                                field == last);
+    if (!item_error_pending()) item_written = true;
   }
+  if (item_written && item_error_pending()) cut_record_line = true;
   statement_end(n);
 }
 

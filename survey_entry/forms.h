@@ -98,8 +98,8 @@ struct PrologueNumbers {
 void dialogue_prologue(ProgramValues& v, std::string_view heading, const PrologueNumbers& n);
 
 struct ClosingNumbers {
-  StatementNumber clear, surveyor_question, calculator_question, surveyor_record,
-      calculator_record, close_all;
+  StatementNumber clear, surveyor_question, calculator_question, surveyor_record, calculator_record,
+      close_all;
 };
 
 // The surveyor's and the calculator's names, their two records and the

@@ -24,6 +24,8 @@ namespace {
 // A start that fails before the window for want of its own files (the
 // executable's folder, the screen font).
 constexpr int exit_start_failure = 2;
+// A run whose display went away under it.
+constexpr int exit_display_lost = 1;
 
 bool enter_executable_folder() {
   std::error_code error;
@@ -42,6 +44,17 @@ bool enter_executable_folder() {
   return true;
 }
 
+// The X server is gone (or the connection broke): nothing can be shown or
+// typed any more. Xlib would call exit() from whichever thread noticed,
+// running the process's destructors under the other threads' feet; end at
+// once instead. Every record written is already in its file.
+int x_connection_lost(Display* display) {
+  std::fprintf(stderr, "survey_entry: the connection to the display %s is lost\n",
+               DisplayString(display));
+  std::fflush(nullptr);
+  _exit(exit_display_lost);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,6 +71,7 @@ int main(int argc, char** argv) {
 
   // The keyboard and the message boxes use Xlib from threads of their own.
   XInitThreads();
+  XSetIOErrorHandler(x_connection_lost);
   const unsigned long window = console::window::open_program_window(argc, argv, *font);
 
   static console::window::X11RunHost host(console::window::program_display_name(), window);

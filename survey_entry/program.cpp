@@ -14,7 +14,7 @@
 namespace survey_entry {
 
 void draw_menu(ProgramValues& v) {
-  clear(1);                   // in the start colours 7 on 0
+  clear(1);                    // in the start colours 7 on 0
   set_colours(2, 1, 2, 1, 7);  // blue on green; the border has no effect in text mode
   clear(3);
   empty_line(6);

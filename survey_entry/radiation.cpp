@@ -69,8 +69,7 @@ void radiation_dialogue(ProgramValues& v, Reduction kind) {
   record_write(n(255, 305), {v.job_name, v.main_count});
   clear(n(256, 306));
 
-  for (CountedLoop stations(n(257, 307), v.outer_counter, 1, v.main_count);
-       stations.next_pass();) {
+  for (CountedLoop stations(n(257, 307), v.outer_counter, 1, v.main_count); stations.next_pass();) {
     station_block(v, n(258, 308));  // to 267 / 317
     clear(n(268, 318));
     for (CountedLoop points(n(269, 319), v.point_counter, 1, v.sight_count); points.next_pass();) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,9 @@ namespace {
 constexpr std::size_t max_answer_bytes = 255;
 // The key queue is polled this often while no Tab space is pending.
 constexpr unsigned key_poll_ms = 10;
+
+// The place number the critical "Out of memory" box names for this module.
+constexpr std::uint32_t line_input_memory_place = 14;
 
 constexpr std::uint8_t key_bell = 7;
 constexpr std::uint8_t key_backspace = 8;
@@ -110,7 +114,7 @@ class LineInput {
         case key_bell:
           print_text(Text(1, static_cast<char>(key_bell)), 0);
           break;
-        case 10:
+        case 10:  // line feed, vertical tab, form feed and the cursor bytes do nothing here
         case 11:
         case 12:
         case 28:
@@ -214,8 +218,13 @@ class LineInput {
 
 void input_values_from_keyboard(InputTarget target) {
   if (error_pending()) return;  // reads nothing; the check after the statement reports it
-  LineInput input(target);
-  input.run();
+  try {
+    LineInput input(target);
+    input.run();
+  } catch (const std::bad_alloc&) {
+    // No memory for the answer or its value: the critical box ends the run.
+    raise_runtime_error(critical_error_code(line_input_memory_place));
+  }
 }
 
 }  // namespace console

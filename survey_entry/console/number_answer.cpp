@@ -97,8 +97,8 @@ T convert_decimal(std::string_view text, bool negative, int e) {
     return T(0);
   }
   if (result.ec == std::errc::result_out_of_range) {
-    // The range tests only let through values that are either finite or
-    // just beyond the largest finite value; an underflow is kept safe too.
+    // Past the largest finite value: infinity. An underflow, which the range
+    // tests keep out, would give a zero of the text's sign.
     const T magnitude = e > 0 ? std::numeric_limits<T>::infinity() : T(0);
     return negative ? -magnitude : magnitude;
   }

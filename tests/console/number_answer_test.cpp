@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -26,7 +27,13 @@ struct DoubleCase {
   double value;
 };
 
-std::string repeat(char c, std::size_t count) { return std::string(count, c); }
+// head, then count zeros, then tail.
+std::string with_zeros(std::string_view head, std::size_t count, std::string_view tail = "") {
+  std::string text(head);
+  text.append(count, '0');
+  text.append(tail);
+  return text;
+}
 
 const std::vector<SingleCase>& single_cases() {
   static const std::vector<SingleCase> cases = {
@@ -109,10 +116,10 @@ const std::vector<SingleCase>& single_cases() {
       {".000012345678", true, 0.000012345678f},
       {".0000123456789", false, 0.0f},
       // Leading zeros of the fraction.
-      {"." + repeat('0', 43), true, 0.0f},
-      {"." + repeat('0', 44), false, 0.0f},
-      {"-." + repeat('0', 43), true, -0.0f},
-      {"." + repeat('0', 43) + "1", true, 1e-44f},
+      {with_zeros(".", 43), true, 0.0f},
+      {with_zeros(".", 44), false, 0.0f},
+      {with_zeros("-.", 43), true, -0.0f},
+      {with_zeros(".", 43, "1"), true, 1e-44f},
       // The largest values.
       {"1E38", true, 1e38f},
       {"1E39", false, 0.0f},
@@ -126,7 +133,7 @@ const std::vector<SingleCase>& single_cases() {
       {"340282356779733661637539395458142568447", true, std::numeric_limits<float>::max()},
       {"340282356779733661637539395458142568448", true, kSingleInf},
       {"340282400000000000000000000000000000000", false, 0.0f},
-      {"1" + repeat('0', 39), false, 0.0f},
+      {with_zeros("1", 39), false, 0.0f},
       // The smallest values.
       {"1E-45", true, std::numeric_limits<float>::denorm_min()},
       {"1.4E-45", true, std::numeric_limits<float>::denorm_min()},
@@ -137,7 +144,7 @@ const std::vector<SingleCase>& single_cases() {
       {"-1E-45", true, -std::numeric_limits<float>::denorm_min()},
       // A whole text whose integer part alone is too large, brought back
       // by its exponent: it cannot be typed key by key.
-      {"1" + repeat('0', 40) + "E-5", true, 1e35f},
+      {with_zeros("1", 40, "E-5"), true, 1e35f},
   };
   return cases;
 }
@@ -171,9 +178,9 @@ const std::vector<DoubleCase>& double_cases() {
       {".12345678901234567", false, 0.0},
       {"12345678901234567890", true, 12345678901234567890.0},
       // Leading zeros: the field's 255 bytes stay below the double's limit.
-      {"-." + repeat('0', 253), true, -0.0},
-      {"0." + repeat('0', 237) + "1234567890123456", true, 1.234567890123456e-238},
-      {"0." + repeat('0', 238) + "1234567890123456", false, 0.0},  // 256 bytes
+      {with_zeros("-.", 253), true, -0.0},
+      {with_zeros("0.", 237, "1234567890123456"), true, 1.234567890123456e-238},
+      {with_zeros("0.", 238, "1234567890123456"), false, 0.0},  // 256 bytes
       // The largest values.
       {"1.7976931E308", true, 1.7976931e308},
       {"1.7976932E308", false, 0.0},
@@ -220,7 +227,7 @@ TEST(NumberAnswer, EveryPrefixOfATypedNumberIsAccepted) {
                                       "1.401298E-45", "&O1777777777777777777777",
                                       "-0.0000123",   "123456789.0"};
   const std::string double_texts[] = {"-12.5D-3", "1.797693134862315D308", "4.940656E-324",
-                                      "&HFFFFFFFFFFFFFFFF", "." + repeat('0', 240) + "12"};
+                                      "&HFFFFFFFFFFFFFFFF", with_zeros(".", 240, "12")};
   for (const std::string& text : single_texts) {
     for (std::size_t length = 0; length <= text.size(); ++length) {
       float value = 0;
@@ -244,7 +251,7 @@ TEST(NumberAnswer, ReadsOnlyItsField) {
   float single = 0;
   EXPECT_TRUE(console::check_single_answer(std::string_view(buffer).substr(0, 2), single));
   EXPECT_EQ(single, 12.0f);
-  const std::string longest = "1" + repeat('0', 255);  // 256 bytes
+  const std::string longest = with_zeros("1", 255);  // 256 bytes
   double dbl = 5.0;
   EXPECT_TRUE(console::check_double_answer(std::string_view(longest).substr(0, 255), dbl));
   EXPECT_EQ(dbl, 1e254);

@@ -10,6 +10,7 @@
 // one line input; the stream after it goes to the next one.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -79,30 +80,42 @@ bool model_accepts(Kind kind, std::string_view line) {
   return true;
 }
 
-// The accepted line after the keys of one line input, Enter excluded.
-std::string model_line(Kind kind, const std::vector<StreamKey>& keys) {
+// The model's result for one line input: the accepted line, and whether a
+// bell was the last thing printed (after the last echo or redraw). A bell is
+// printed like any text, so with a wrap pending it first ends the row.
+struct ModelLine {
   std::string line;
+  bool bell_last = false;
+};
+
+ModelLine model_line(Kind kind, const std::vector<StreamKey>& keys) {
+  ModelLine m;
+  std::string& line = m.line;
   auto type = [&](char byte) {
-    if (line.size() >= max_answer) return;
+    if (line.size() >= max_answer) return;  // dropped without echo
+    m.bell_last = false;
     line.push_back(byte);
     if (!model_accepts(kind, line)) line.pop_back();
   };
   for (const StreamKey& k : keys) {
     if (k.two_byte) continue;
     const std::uint8_t byte = k.key.character;
-    if (byte == 7 || byte == 10 || byte == 11 || byte == 12 || (byte >= 28 && byte <= 31)) {
+    if (byte == 7) {
+      m.bell_last = true;
+    } else if (byte == 10 || byte == 11 || byte == 12 || (byte >= 28 && byte <= 31)) {
       continue;
-    }
-    if (byte == 9) {
+    } else if (byte == 9) {
       const std::size_t spaces = 8 - line.size() % 8;
       for (std::size_t s = 0; s < spaces; ++s) type(' ');
     } else if (byte == 8) {
-      if (!line.empty()) line.pop_back();
+      if (line.empty()) continue;  // no redraw
+      m.bell_last = false;
+      line.pop_back();
     } else {
       type(static_cast<char>(byte));
     }
   }
-  return line;
+  return m;
 }
 
 void press(Key key) {
@@ -117,9 +130,14 @@ bool same_screen(const console::ScreenCopy& a, const console::ScreenCopy& b) {
          a.wrap_pending == b.wrap_pending;
 }
 
-void check(bool condition) {
-  if (!condition) std::abort();
-}
+// Reports the failed condition and aborts, so that the fuzzer keeps the input.
+#define CHECK(condition)                                                                    \
+  do {                                                                                      \
+    if (!(condition)) {                                                                     \
+      std::fprintf(stderr, "fuzz_line_input:%d: %s does not hold\n", __LINE__, #condition); \
+      std::abort();                                                                         \
+    }                                                                                       \
+  } while (false)
 
 // One line input with these keys and Enter. Short lines go into the queue
 // beforehand and run on this thread; longer ones are fed by a thread of
@@ -145,30 +163,33 @@ void run_line(Kind kind, const std::vector<StreamKey>& keys) {
     console::input_values_from_keyboard(target);
     feeder.join();
   }
-  check(console::queued_key_count() == 0);
-  check(!console::cursor_visible());
+  CHECK(console::queued_key_count() == 0);
+  CHECK(!console::cursor_visible());
 
-  const std::string line = model_line(kind, keys);
+  const ModelLine model = model_line(kind, keys);
+  const std::string& line = model.line;
   std::string field;
-  check(model_field(line, field));
+  CHECK(model_field(line, field));
   if (kind == Kind::text) {
-    check(text == field);
+    CHECK(text == field);
   } else if (kind == Kind::single) {
     float expected = 0;
-    check(console::check_single_answer(field, expected));
-    check(std::memcmp(&expected, &single, sizeof single) == 0);
+    CHECK(console::check_single_answer(field, expected));
+    CHECK(std::memcmp(&expected, &single, sizeof single) == 0);
   } else {
     double expected = 0;
-    check(console::check_double_answer(field, expected));
-    check(std::memcmp(&expected, &dual, sizeof dual) == 0);
+    CHECK(console::check_double_answer(field, expected));
+    CHECK(std::memcmp(&expected, &dual, sizeof dual) == 0);
   }
 
-  // The screen: the start, the accepted line echoed after it, one line end.
+  // The screen: the start, the accepted line echoed after it (and a last
+  // bell), one line end.
   const console::ScreenCopy actual = console::copy_screen();
   console::restore_screen(entry);
   for (const char byte : line) console::print_text(Text(1, byte), 0);
+  if (model.bell_last) console::print_text("\a", 0);
   console::print_text(Text(), 1);
-  check(same_screen(console::copy_screen(), actual));
+  CHECK(same_screen(console::copy_screen(), actual));
 }
 
 }  // namespace

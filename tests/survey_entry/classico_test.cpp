@@ -16,9 +16,9 @@ using dialogue_runs::padded;
 TEST(Classico, StadiaFormWholeRunByteForByte) {
   harness::RoutineRun run;
   dialogue_runs::start(run, '6',
-                       {"cl.txt", "z", "D", "M", "J", "1",               //
-                        "E1", "1", "2", "3", "4", "1.5", "1",             // station
-                        "P1", "123.4567", "98.765", "1.2345678"});       // point, "Fio Maior="
+                       {"cl.txt", "z", "D", "M", "J", "1",          //
+                        "E1", "1", "2", "3", "4", "1.5", "1",       // station
+                        "P1", "123.4567", "98.765", "1.2345678"});  // point, "Fio Maior="
   // The stadia questions stand where "Di=" and "Hv=" stand in the distance form.
   EXPECT_EQ(run.row_text(6), padded("Fio Maior=1.2345678"));
   EXPECT_EQ(run.row_text(7), padded("Fio Menor="));
@@ -40,19 +40,20 @@ TEST(Classico, StadiaFormWholeRunByteForByte) {
 // radiation file of the same answers.
 TEST(Classico, DistanceFormIsARadiationFileAfterTheLetters) {
   const std::vector<std::string> body = {
-      "T1", "2",                                                   //
-      "E1", "1000.5", "2000", "100.25", "0", "1.5", "2",            //
-      "P1", "123.4567", "98.765", "1.23456789", "1.6",             //
-      "P2", "1", "2", "3", "4",                                    //
-      "E2", "1", "2", "3", "4", "5", "0",                          //
-      "A", "B"};
+      "T1", "2",                                                    //
+      "E1", "1000.5",   "2000",   "100.25",     "0",   "1.5", "2",  //
+      "P1", "123.4567", "98.765", "1.23456789", "1.6",              //
+      "P2", "1",        "2",      "3",          "4",                //
+      "E2", "1",        "2",      "3",          "4",   "5",   "0",  //
+      "A",  "B"};
   std::vector<std::string> radiation = {"out.txt"};
   radiation.insert(radiation.end(), body.begin(), body.end());
   std::vector<std::string> classico = {"out.txt", "N", "i", "d"};
   classico.insert(classico.end(), body.begin(), body.end());
 
   const std::string radiation_file = dialogue_runs::file_of_run('4', radiation, "out.txt");
-  EXPECT_NE(radiation_file.find("P1, 123.4567 , 98.765 , 1.23456789 , 1.6 \r\n"), std::string::npos);
+  EXPECT_NE(radiation_file.find("P1, 123.4567 , 98.765 , 1.23456789 , 1.6 \r\n"),
+            std::string::npos);
   EXPECT_EQ(dialogue_runs::file_of_run('6', classico, "out.txt"), "N,i,d\r\n" + radiation_file);
 }
 
@@ -91,27 +92,30 @@ TEST_P(ClassicoLetterTest, RefusedAnswersAreAskedAgain) {
 
 INSTANTIATE_TEST_SUITE_P(
     Questions, ClassicoLetterTest,
-    ::testing::Values(
-        LetterCase{"circle_type",
-                   {},
-                   "Tipo de Limbo Vertical (Z,V,N) :",
-                   {"", " z", "z ", "zz", "Zeta", "x", "D", "I", "M"},
-                   {"V", "d", "m"},
-                   "V,d,m"},
-        LetterCase{"circle_type_quoted", {}, "Tipo de Limbo Vertical (Z,V,N) :", {"\"\""},
-                   {"\"n\"", "i", "M"}, "n,i,M"},
-        LetterCase{"position",
-                   {"z"},
-                   "Posicao do Limbo Vertical (D,I) :",
-                   {"V", "Z", "N", "M", "Di", ""},
-                   {"I", "m"},
-                   "z,I,m"},
-        LetterCase{"measurement",
-                   {"Z", "d"},
-                   "Tipo de Medicao (M,D) :",
-                   {"I", "i", "mm", "V", " "},
-                   {"D"},
-                   "Z,d,D"}),
+    ::testing::Values(LetterCase{"circle_type",
+                                 {},
+                                 "Tipo de Limbo Vertical (Z,V,N) :",
+                                 {"", " z", "z ", "zz", "Zeta", "x", "D", "I", "M"},
+                                 {"V", "d", "m"},
+                                 "V,d,m"},
+                      LetterCase{"circle_type_quoted",
+                                 {},
+                                 "Tipo de Limbo Vertical (Z,V,N) :",
+                                 {"\"\""},
+                                 {"\"n\"", "i", "M"},
+                                 "n,i,M"},
+                      LetterCase{"position",
+                                 {"z"},
+                                 "Posicao do Limbo Vertical (D,I) :",
+                                 {"V", "Z", "N", "M", "Di", ""},
+                                 {"I", "m"},
+                                 "z,I,m"},
+                      LetterCase{"measurement",
+                                 {"Z", "d"},
+                                 "Tipo de Medicao (M,D) :",
+                                 {"I", "i", "mm", "V", " "},
+                                 {"D"},
+                                 "Z,d,D"}),
     [](const ::testing::TestParamInfo<LetterCase>& p) { return std::string(p.param.name); });
 
 // Refused answers that fill the text window scroll the heading away; the
@@ -142,16 +146,43 @@ TEST_P(ClassicoFailedOpenTest, OneBoxPerRecordStatement) {
   harness::RoutineRun run;
   run.answer_error_boxes(std::vector<bool>(9, true));
   dialogue_runs::start(run, '6',
-                       {dialogue_runs::unopenable_name, "Z", "D", GetParam().measurement, "J",
-                        "2",                                                          //
-                        "E1", "1", "2", "3", "4", "5", "1", "P1", "1", "2", "3", "4",  //
-                        "E2", "1", "2", "3", "4", "5", "1", "P2", "1", "2", "3", "4",  //
-                        "A", "B"});
+                       {dialogue_runs::unopenable_name,
+                        "Z",
+                        "D",
+                        GetParam().measurement,
+                        "J",
+                        "2",  //
+                        "E1",
+                        "1",
+                        "2",
+                        "3",
+                        "4",
+                        "5",
+                        "1",
+                        "P1",
+                        "1",
+                        "2",
+                        "3",
+                        "4",  //
+                        "E2",
+                        "1",
+                        "2",
+                        "3",
+                        "4",
+                        "5",
+                        "1",
+                        "P2",
+                        "1",
+                        "2",
+                        "3",
+                        "4",  //
+                        "A",
+                        "B"});
   dialogue_runs::finish(run);
   const unsigned p = GetParam().point_statement;
-  const std::vector<std::pair<unsigned, unsigned>> expected = {
-      {354, 76}, {361, 52}, {364, 52}, {376, 52}, {p, 52},
-      {376, 52}, {p, 52},   {412, 52}, {413, 52}};
+  const std::vector<std::pair<unsigned, unsigned>> expected = {{354, 76}, {361, 52}, {364, 52},
+                                                               {376, 52}, {p, 52},   {376, 52},
+                                                               {p, 52},   {412, 52}, {413, 52}};
   EXPECT_EQ(dialogue_runs::box_lines(run), expected);
 }
 

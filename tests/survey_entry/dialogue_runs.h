@@ -20,7 +20,8 @@ inline std::string padded(std::string s) {
 
 // Presses the menu key and types every answer, each ended by Enter, then
 // waits until the routine is idle.
-inline void start(harness::RoutineRun& run, char menu_key, const std::vector<std::string>& answers) {
+inline void start(harness::RoutineRun& run, char menu_key,
+                  const std::vector<std::string>& answers) {
   run.press(console::Key::byte(static_cast<std::uint8_t>(menu_key)));
   for (const std::string& answer : answers) run.answer(answer);
   run.settle();
@@ -56,8 +57,8 @@ inline std::vector<std::pair<unsigned, unsigned>> box_lines(const harness::Routi
     EXPECT_EQ(box.text.rfind(text_start, 0), 0u) << box.text;
     const unsigned line = static_cast<unsigned>(std::stoul(box.text.substr(text_start.size())));
     const std::string message = code == 52 ? "Bad file name or number" : "Path not found";
-    EXPECT_EQ(box.text, text_start + std::to_string(line) + " (in main module)\n" + message +
-                            "\nContinue?");
+    EXPECT_EQ(box.text,
+              text_start + std::to_string(line) + " (in main module)\n" + message + "\nContinue?");
     result.emplace_back(line, code);
   }
   return result;

@@ -3,6 +3,7 @@
 #include "survey_entry/forms.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <string>
 
@@ -40,16 +41,14 @@ TEST_P(NumberedLabelTest, NameStartsInTheNextZone) {
 constexpr std::string_view station = ".\xA6  ESTACAO :";
 constexpr std::string_view point = ".\xA7  PONTO";
 
-INSTANTIATE_TEST_SUITE_P(Counters, NumberedLabelTest,
-                         ::testing::Values(LabelCase{1, station, 29}, LabelCase{99999, station, 29},
-                                           LabelCase{100000, station, 43},
-                                           LabelCase{9999999, station, 43},
-                                           LabelCase{1e7f, station, 29},  // " 1E+07", L = 6
-                                           LabelCase{1.234567e8f, station, 43},
-                                           LabelCase{1, point, 29}, LabelCase{9999999, point, 29},
-                                           LabelCase{1.234e8f, point, 29},  // L = 10
-                                           LabelCase{1.234567e8f, point, 43},
-                                           LabelCase{-1.234567e-8f, point, 43}));
+INSTANTIATE_TEST_SUITE_P(
+    Counters, NumberedLabelTest,
+    ::testing::Values(LabelCase{1, station, 29}, LabelCase{99999, station, 29},
+                      LabelCase{100000, station, 43}, LabelCase{9999999, station, 43},
+                      LabelCase{1e7f, station, 29},  // " 1E+07", L = 6
+                      LabelCase{1.234567e8f, station, 43}, LabelCase{1, point, 29},
+                      LabelCase{9999999, point, 29}, LabelCase{1.234e8f, point, 29},  // L = 10
+                      LabelCase{1.234567e8f, point, 43}, LabelCase{-1.234567e-8f, point, 43}));
 
 TEST(NumberedLabel, FirstStationRow) {
   harness::RoutineRun run([] { numbered_label(60, "Nome da", 1, station); });
@@ -105,6 +104,34 @@ INSTANTIATE_TEST_SUITE_P(
                       HeadingCase{0.5f, tab29 + " .5 " + vertice, ""},
                       HeadingCase{100, tab29 + " 100", std::string(33, ' ') + vertice},
                       HeadingCase{3.5f, tab29 + " 3.5", std::string(33, ' ') + vertice}));
+
+// A write that fails inside a record (here the file size limit) cuts it at
+// that item; after Yes the next record starts on a line of its own instead
+// of continuing the fragment's line.
+TEST(RecordWrite, CutRecordDoesNotSwallowTheNextOne) {
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  harness::RoutineRun run([&] {
+    open_output_file(54, "cut.txt");
+    record_write(57, {"first", 1.5f});  // 13 bytes
+    rlimit small = saved;
+    small.rlim_cur = 13 + 8;
+    setrlimit(RLIMIT_FSIZE, &small);
+    record_write(65, {"abcdefgh", "ijkl"});  // the "," after abcdefgh fails
+    setrlimit(RLIMIT_FSIZE, &saved);
+    record_write(74, {"next", 2.0});
+    close_all(84);
+  });
+  run.answer_error_boxes({true});
+  run.settle();
+  ASSERT_TRUE(run.halted());
+  setrlimit(RLIMIT_FSIZE, &saved);
+  const auto boxes = run.shown_boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Unhandled Error #75");
+  EXPECT_EQ(boxes[0].text, "Line: 65 (in main module)\nPath/File access error\nContinue?");
+  EXPECT_EQ(run.file_bytes("cut.txt"), "first, 1.5 \r\nabcdefgh\r\nnext, 2 \r\n");
+}
 
 }  // namespace
 }  // namespace survey_entry

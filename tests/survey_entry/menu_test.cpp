@@ -17,9 +17,12 @@ using console::NamedKey;
 
 std::string padded(std::string s) { return s + std::string(80 - s.size(), ' '); }
 
-const std::string box_edge = "          *************************************************************";
-const std::string box_empty = "          *                                                           *";
-const std::string sair_edge = "                                  *************************************";
+const std::string box_edge =
+    "          *************************************************************";
+const std::string box_empty =
+    "          *                                                           *";
+const std::string sair_edge =
+    "                                  *************************************";
 
 // The picture the key loop shows: text and, per row, the attribute of
 // columns 1 to 71 (the printed line) and of columns 72 to 80.
@@ -75,9 +78,9 @@ TEST(Menu, PictureCellByCellAndIgnoredKeys) {
   run.settle();
   expect_menu_picture(run);
 
-  const std::vector<Key> ignored = {
-      Key::byte('7'), Key::byte('a'), Key::byte(27),        Key::byte(13),
-      Key::byte(' '), Key::of(NamedKey::f1), Key::of(NamedKey::up), Key::byte('9')};
+  const std::vector<Key> ignored = {Key::byte('7'),        Key::byte('a'), Key::byte(27),
+                                    Key::byte(13),         Key::byte(' '), Key::of(NamedKey::f1),
+                                    Key::of(NamedKey::up), Key::byte('9')};
   for (const Key key : ignored) {
     run.press(key);
     run.settle();
@@ -157,12 +160,11 @@ TEST_P(MenuSuccessorTest, FirstScreenOfTheDialogue) {
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, MenuSuccessorTest,
-    ::testing::Values(
-        Successor{'1', "            ORIENTACAO DE GIRO"},
-        Successor{'2', "            POLIGONAL SEM REDUCAO AO PLANO CARTOGRAFICO"},
-        Successor{'3', "            POLIGONAL COM REDUCAO AO PLANO CARTOGRAFICO"},
-        Successor{'4', "            IRRADIACAO SEM REDUCAO AO PLANO CARTOGRAFICO"},
-        Successor{'5', "            IRRADIACAO COM REDUCAO AO PLANO CARTOGRAFICO"},
-        Successor{'6', "                         CLASSICO                     "}));
+    ::testing::Values(Successor{'1', "            ORIENTACAO DE GIRO"},
+                      Successor{'2', "            POLIGONAL SEM REDUCAO AO PLANO CARTOGRAFICO"},
+                      Successor{'3', "            POLIGONAL COM REDUCAO AO PLANO CARTOGRAFICO"},
+                      Successor{'4', "            IRRADIACAO SEM REDUCAO AO PLANO CARTOGRAFICO"},
+                      Successor{'5', "            IRRADIACAO COM REDUCAO AO PLANO CARTOGRAFICO"},
+                      Successor{'6', "                         CLASSICO                     "}));
 
 }  // namespace

@@ -14,15 +14,30 @@ namespace {
 using dialogue_runs::padded;
 
 TEST(Orientation, WholeRunFileByteForByte) {
-  const std::string file = dialogue_runs::file_of_run(
-      '1',
-      {"ori.txt", "J1", "2",                  // job
-       "E1", "1000.5", "2000", "2",           // station 1, two sighted vertices
-       "V1", "1.25", "2", "-3.5",             // vertex 1
-       "\"V2, north\"", "0", "0.001", "100",  // vertex 2: a quoted name with a comma
-       "E2", "-1", "", "0",                   // station 2, no vertex
-       "A", "B"},
-      "ori.txt");
+  const std::string file =
+      dialogue_runs::file_of_run('1',
+                                 {"ori.txt",
+                                  "J1",
+                                  "2",  // job
+                                  "E1",
+                                  "1000.5",
+                                  "2000",
+                                  "2",  // station 1, two sighted vertices
+                                  "V1",
+                                  "1.25",
+                                  "2",
+                                  "-3.5",  // vertex 1
+                                  "\"V2, north\"",
+                                  "0",
+                                  "0.001",
+                                  "100",  // vertex 2: a quoted name with a comma
+                                  "E2",
+                                  "-1",
+                                  "",
+                                  "0",  // station 2, no vertex
+                                  "A",
+                                  "B"},
+                                 "ori.txt");
   EXPECT_EQ(file,
             "J1, 2 \r\n"
             "E1, 1000.5 , 2000 , 2 \r\n"
@@ -119,12 +134,12 @@ TEST(Orientation, LongStationNameOnTheNextRow) {
 TEST(Orientation, FailedOpeningAnsweredYes) {
   harness::RoutineRun run;
   run.answer_error_boxes(std::vector<bool>(9, true));
-  dialogue_runs::start(run, '1',
-                       {dialogue_runs::unopenable_name, "J", "1", "E", "1", "2", "1", "V", "1",
-                        "2", "3", "A", "B"});
+  dialogue_runs::start(
+      run, '1',
+      {dialogue_runs::unopenable_name, "J", "1", "E", "1", "2", "1", "V", "1", "2", "3", "A", "B"});
   dialogue_runs::finish(run);
-  const std::vector<std::pair<unsigned, unsigned>> expected = {
-      {54, 76}, {57, 52}, {65, 52}, {74, 52}, {81, 52}, {82, 52}};
+  const std::vector<std::pair<unsigned, unsigned>> expected = {{54, 76}, {57, 52}, {65, 52},
+                                                               {74, 52}, {81, 52}, {82, 52}};
   EXPECT_EQ(dialogue_runs::box_lines(run), expected);
   EXPECT_FALSE(std::filesystem::exists(run.folder() / "no_such_folder"));
 }

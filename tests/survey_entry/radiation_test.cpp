@@ -14,10 +14,10 @@ namespace {
 using dialogue_runs::padded;
 
 const std::vector<std::string> example_answers = {
-    "irr.txt", "T1", "1",                              // job
-    "E1", "1000.5", "2000", "100.25", "0", "1.5", "1",  // station
-    "P1", "123.4567", "98.765", "45.67", "1.6",         // point
-    "A", "B"};
+    "irr.txt", "T1",       "1",                                    // job
+    "E1",      "1000.5",   "2000",   "100.25", "0",   "1.5", "1",  // station
+    "P1",      "123.4567", "98.765", "45.67",  "1.6",              // point
+    "A",       "B"};
 
 const std::string example_file =
     "T1, 1 \r\n"
@@ -52,15 +52,16 @@ TEST_P(RadiationCountTest, StationsAndPointsAsCounted) {
 
 INSTANTIATE_TEST_SUITE_P(
     Counts, RadiationCountTest,
-    ::testing::Values(
-        CountCase{"0", {}, "T1, 0 \r\nA\r\nB\r\n"}, CountCase{"-3", {}, "T1,-3 \r\nA\r\nB\r\n"},
-        CountCase{"0.5", {}, "T1, .5 \r\nA\r\nB\r\n"},
-        CountCase{"2.5",
-                  {"E1", "1", "2", "3", "4", "5", "0",  // no point
-                   "", "6", "7", "8", "9", "1", "2.5", "Q1", "1", "2", "3", "4", "Q2", "5", "6",
-                   "7", "8"},
-                  "T1, 2.5 \r\nE1, 1 , 2 , 3 , 4 , 5 , 0 \r\n, 6 , 7 , 8 , 9 , 1 , 2.5 \r\n"
-                  "Q1, 1 , 2 , 3 , 4 \r\nQ2, 5 , 6 , 7 , 8 \r\nA\r\nB\r\n"}));
+    ::testing::Values(CountCase{"0", {}, "T1, 0 \r\nA\r\nB\r\n"},
+                      CountCase{"-3", {}, "T1,-3 \r\nA\r\nB\r\n"},
+                      CountCase{"0.5", {}, "T1, .5 \r\nA\r\nB\r\n"},
+                      CountCase{
+                          "2.5",
+                          {"E1", "1", "2", "3",  "4", "5", "0",  // no point
+                           "",   "6", "7", "8",  "9", "1", "2.5", "Q1", "1",
+                           "2",  "3", "4", "Q2", "5", "6", "7",   "8"},
+                          "T1, 2.5 \r\nE1, 1 , 2 , 3 , 4 , 5 , 0 \r\n, 6 , 7 , 8 , 9 , 1 , 2.5 \r\n"
+                          "Q1, 1 , 2 , 3 , 4 \r\nQ2, 5 , 6 , 7 , 8 \r\nA\r\nB\r\n"}));
 
 TEST(Radiation, StationAndPointScreens) {
   harness::RoutineRun run;
@@ -100,10 +101,35 @@ TEST(Radiation, FailedOpeningAnsweredYes) {
   harness::RoutineRun run;
   run.answer_error_boxes(std::vector<bool>(8, true));
   dialogue_runs::start(run, '4',
-                       {dialogue_runs::unopenable_name, "T1", "2",             //
-                        "E1", "1", "2", "3", "4", "5", "1", "P1", "1", "2", "3", "4",  //
-                        "E2", "1", "2", "3", "4", "5", "1", "P2", "1", "2", "3", "4",  //
-                        "A", "B"});
+                       {dialogue_runs::unopenable_name,
+                        "T1",
+                        "2",  //
+                        "E1",
+                        "1",
+                        "2",
+                        "3",
+                        "4",
+                        "5",
+                        "1",
+                        "P1",
+                        "1",
+                        "2",
+                        "3",
+                        "4",  //
+                        "E2",
+                        "1",
+                        "2",
+                        "3",
+                        "4",
+                        "5",
+                        "1",
+                        "P2",
+                        "1",
+                        "2",
+                        "3",
+                        "4",  //
+                        "A",
+                        "B"});
   dialogue_runs::finish(run);
   const std::vector<std::pair<unsigned, unsigned>> expected = {
       {252, 76}, {255, 52}, {267, 52}, {278, 52}, {267, 52}, {278, 52}, {287, 52}, {288, 52}};

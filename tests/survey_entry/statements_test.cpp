@@ -46,22 +46,23 @@ TEST_P(CountedLoopTest, PassesCountersAndChecks) {
 
 INSTANTIATE_TEST_SUITE_P(
     Counts, CountedLoopTest,
-    ::testing::Values(
-        LoopCase{"zero", 1, 0, {}, 1}, LoopCase{"negative", 1, -3, {}, 1},
-        LoopCase{"below_one", 1, 0.5, {}, 1}, LoopCase{"one", 1, 1, {1}, 2},
-        LoopCase{"fraction", 1, 2.5, {1, 2}, 3}, LoopCase{"five", 1, 5, {1, 2, 3, 4, 5}, 6},
-        // The traverse's intermediate vertices: from 2 up to the count less 1.
-        LoopCase{"traverse_count_2", 2, 1, {}, 2}, LoopCase{"traverse_count_3", 2, 2, {2}, 3},
-        LoopCase{"traverse_count_3_5", 2, 2.5, {2}, 3},
-        LoopCase{"traverse_count_2_9", 2, 1.9, {}, 2},
-        LoopCase{"nan_limit", 1, std::numeric_limits<double>::quiet_NaN(), {}, 1},
-        // Past 16,777,216 the Single counter cannot add 1: the loop still
-        // ends after its passes, and the counter shows the nearest Single.
-        LoopCase{"past_single_range",
-                 16777215,
-                 16777219,
-                 {16777215.0f, 16777216.0f, 16777216.0f, 16777218.0f, 16777220.0f},
-                 16777220.0f}),
+    ::testing::Values(LoopCase{"zero", 1, 0, {}, 1}, LoopCase{"negative", 1, -3, {}, 1},
+                      LoopCase{"below_one", 1, 0.5, {}, 1}, LoopCase{"one", 1, 1, {1}, 2},
+                      LoopCase{"fraction", 1, 2.5, {1, 2}, 3},
+                      LoopCase{"five", 1, 5, {1, 2, 3, 4, 5}, 6},
+                      // The traverse's intermediate vertices: from 2 up to the count less 1.
+                      LoopCase{"traverse_count_2", 2, 1, {}, 2},
+                      LoopCase{"traverse_count_3", 2, 2, {2}, 3},
+                      LoopCase{"traverse_count_3_5", 2, 2.5, {2}, 3},
+                      LoopCase{"traverse_count_2_9", 2, 1.9, {}, 2},
+                      LoopCase{"nan_limit", 1, std::numeric_limits<double>::quiet_NaN(), {}, 1},
+                      // Past 16,777,216 the Single counter cannot add 1: the loop still
+                      // ends after its passes, and the counter shows the nearest Single.
+                      LoopCase{"past_single_range",
+                               16777215,
+                               16777219,
+                               {16777215.0f, 16777216.0f, 16777216.0f, 16777218.0f, 16777220.0f},
+                               16777220.0f}),
     [](const ::testing::TestParamInfo<LoopCase>& p) { return std::string(p.param.name); });
 
 TEST(CountedLoop, InfiniteLimitKeepsCountingPastTheSingleRange) {

@@ -13,14 +13,14 @@ namespace {
 using dialogue_runs::padded;
 
 const std::vector<std::string> count_3_answers = {
-    "trav.txt", "T1", "3",                            // job
-    "1000.5", "2000", "100.25", "0",                  // start vertex
-    "1500", "2500.75", "101", "0.5",                  // end vertex
-    "A1", "10.5", "90", "120.25", "1.55", "1.6",      // first vertex, forward
-    "A2", "190.5", "270", "120.25", "1.5", "1.7",     // vertex 2, backward
-    "20", "91", "80", "1.52", "1.8",                  // vertex 2, forward
-    "", "200", "89.5", "0", "1.4", "0",               // last vertex, backward
-    "S", "C"};
+    "trav.txt", "T1",      "3",                                // job
+    "1000.5",   "2000",    "100.25", "0",                      // start vertex
+    "1500",     "2500.75", "101",    "0.5",                    // end vertex
+    "A1",       "10.5",    "90",     "120.25", "1.55", "1.6",  // first vertex, forward
+    "A2",       "190.5",   "270",    "120.25", "1.5",  "1.7",  // vertex 2, backward
+    "20",       "91",      "80",     "1.52",   "1.8",          // vertex 2, forward
+    "",         "200",     "89.5",   "0",      "1.4",  "0",    // last vertex, backward
+    "S",        "C"};
 
 const std::string count_3_file =
     " 3 ,T1\r\n"
@@ -45,8 +45,8 @@ INSTANTIATE_TEST_SUITE_P(Keys, TraverseKeyTest, ::testing::Values('2', '3'));
 // The answers of a traverse whose every sight is the same, with the given
 // count and number of intermediate passes, up to the last vertex's "Nome :".
 std::vector<std::string> answers_to_last_vertex(const std::string& count, int passes) {
-  std::vector<std::string> a = {"trav.txt", "T1", count, "1000.5", "2000", "100.25", "0",
-                                "1",        "2",  "3",   "4",      "V1"};
+  std::vector<std::string> a = {"trav.txt", "T1", count, "1000.5", "2000", "100.25",
+                                "0",        "1",  "2",   "3",      "4",    "V1"};
   const std::vector<std::string> sight = {"1", "2", "3", "1.5", "1.6"};
   a.insert(a.end(), sight.begin(), sight.end());
   for (int pass = 0; pass < passes; ++pass) {
@@ -96,13 +96,14 @@ const std::string vertice = ".\xA7 Vertice ";
 
 INSTANTIATE_TEST_SUITE_P(
     Counts, TraverseCountTest,
-    ::testing::Values(CountCase{"0", 0, " 0 ,T1", tab29 + " 0  " + vertice, ""},
-                      CountCase{"-1", 0, "-1 ,T1", tab29 + "-1  " + vertice, ""},
-                      CountCase{"2", 0, " 2 ,T1", tab29 + " 2  " + vertice, ""},
-                      CountCase{"2.9", 0, " 2.9 ,T1", tab29 + " 2.9", std::string(33, ' ') + vertice},
-                      CountCase{"3", 1, " 3 ,T1", tab29 + " 3  " + vertice, ""},
-                      CountCase{"3.5", 1, " 3.5 ,T1", tab29 + " 3.5", std::string(33, ' ') + vertice},
-                      CountCase{"5", 3, " 5 ,T1", tab29 + " 5  " + vertice, ""}));
+    ::testing::Values(
+        CountCase{"0", 0, " 0 ,T1", tab29 + " 0  " + vertice, ""},
+        CountCase{"-1", 0, "-1 ,T1", tab29 + "-1  " + vertice, ""},
+        CountCase{"2", 0, " 2 ,T1", tab29 + " 2  " + vertice, ""},
+        CountCase{"2.9", 0, " 2.9 ,T1", tab29 + " 2.9", std::string(33, ' ') + vertice},
+        CountCase{"3", 1, " 3 ,T1", tab29 + " 3  " + vertice, ""},
+        CountCase{"3.5", 1, " 3.5 ,T1", tab29 + " 3.5", std::string(33, ' ') + vertice},
+        CountCase{"5", 3, " 5 ,T1", tab29 + " 5  " + vertice, ""}));
 
 // The screens: start and end vertex, first vertex, an intermediate vertex.
 TEST(Traverse, Screens) {

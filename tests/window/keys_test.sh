@@ -162,7 +162,6 @@ for c in "${cases[@]}"; do
 done
 
 # Caps Lock: the window system applies it, and Shift undoes it for letters.
-before=$(wc -l <"$out")
 xdotool key Caps_Lock
 expect_line "Caps Lock on" "caps 1"
 expect "Caps Lock letter" "41" key a

@@ -54,5 +54,5 @@ tool wait-row "$WID" 25 "Press any key to continue" || fail "no end prompt after
 xdotool key x
 code=$(wait_exit 10)
 [[ "$code" == 0 ]] || fail "exit code after the end prompt: $code"
-[[ -z "$(ls "$RUN_DIR" | grep -v -e survey_entry -e rc -e stderr)" ]] || fail "a file was made"
+[[ -z "$(made_files)" ]] || fail "a file was made"
 echo "menu_test: ok"

@@ -6,10 +6,6 @@ source "$(dirname "$0")/xvfb_lib.sh"
 source "$(dirname "$0")/window_lib.sh"
 start_xvfb
 
-made_files() {
-  ls "$RUN_DIR" | grep -v -x -e survey_entry -e rc -e stderr
-}
-
 # Stop keys and the close box at the menu.
 for how in ctrl+Scroll_Lock ctrl+Pause alt+F4 close-box; do
   start_program "$1"

@@ -1,9 +1,10 @@
 #!/bin/bash
-# Sourced by the window tests after xvfb_lib.sh: starts the program in a
+# Sourced by the window tests after start_xvfb: starts the program in a
 # folder of its own (its files land there), finds its window and waits for
 # its end.
 #   start_program "$1"   sets RUN_DIR and WID, points the mouse into the window
 #   wait_exit [SECONDS]  prints the exit code (or "timeout")
+#   made_files           lists the files the run made in RUN_DIR
 #   tool ARGS...         runs screen_tool.py
 #   fail MESSAGE         says what failed and ends the test with code 1
 TOOL="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/screen_tool.py"
@@ -17,11 +18,38 @@ tool() {
   python3 "$TOOL" "$@"
 }
 
+PROGRAM_PIDS=()
+RUN_DIRS=()
+# Ends what is left of the runs and the X server when the test ends.
+end_test() {
+  local pid
+  for pid in "${PROGRAM_PIDS[@]}"; do kill -9 "$pid" 2>/dev/null; done
+  kill "${XVFB_PID:-}" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "${RUN_DIRS[@]}"
+}
+
+# The files the run made in its folder.
+made_files() {
+  ls "$RUN_DIR" | grep -v -x -e survey_entry -e rc -e pid -e stdout -e stderr
+}
+
 start_program() {
+  # Replaces the X server's own end-of-test trap, which end_test includes.
+  trap end_test EXIT
   RUN_DIR=$(mktemp -d)
+  RUN_DIRS+=("$RUN_DIR")
   cp "$1" "$RUN_DIR/survey_entry"
-  rm -f "$RUN_DIR/rc"
-  ( "$RUN_DIR/survey_entry" 2>"$RUN_DIR/stderr"; echo $? >"$RUN_DIR/rc" ) &
+  (
+    cd "$RUN_DIR" || exit
+    ./survey_entry >"$RUN_DIR/stdout" 2>"$RUN_DIR/stderr" &
+    echo $! >"$RUN_DIR/pid"
+    wait $!
+    echo $? >"$RUN_DIR/rc"
+  ) &
+  local i
+  for i in $(seq 1 100); do [[ -s "$RUN_DIR/pid" ]] && break; sleep 0.01; done
+  PROGRAM_PIDS+=("$(cat "$RUN_DIR/pid")")
   WID=""
   local i
   for i in $(seq 1 100); do

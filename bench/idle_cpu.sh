@@ -1,0 +1,90 @@
+#!/bin/bash
+# Processor time of the idle program in its three waits, under a private
+# Xvfb: at the menu, in a question ("1", then "Nome do Ficheiro :" with its
+# cursor blinking) and at the end prompt ("0"). Each figure is utime + stime
+# of the process (all its threads) from /proc/<pid>/stat over SECONDS of
+# wall time, as % of one core. The baseline, a minimal freeglut program with
+# the same 10 ms key poll, is measured the same way in the same run; the X
+# server's own time over each interval is shown beside it.
+#
+#   bench/idle_cpu.sh PROGRAM BASELINE [SECONDS]     (SECONDS: 10)
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/bench_lib.sh"
+
+program=${1:?usage: idle_cpu.sh PROGRAM BASELINE [SECONDS]}
+baseline=${2:?usage: idle_cpu.sh PROGRAM BASELINE [SECONDS]}
+seconds=${3:-10}
+ticks_per_second=$(getconf CLK_TCK)
+settle=1.5
+
+start_bench_xvfb || exit 1
+
+started_pids=()
+stop_started() {
+  local pid
+  for pid in "${started_pids[@]}"; do
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
+  started_pids=()
+}
+trap 'stop_started; kill $XVFB_PID 2>/dev/null; wait $XVFB_PID 2>/dev/null' EXIT
+
+# start PATH TITLE: starts PATH, sets PID and WID, points the mouse into the
+# window (no window manager: the keys go to the window under the pointer).
+start() {
+  "$1" >/dev/null 2>&1 &
+  PID=$!
+  started_pids+=("$PID")
+  WID=$(timeout 10 xdotool search --sync --name "^$2\$" 2>/dev/null | head -1)
+  if [[ -z "$WID" ]]; then
+    echo "idle_cpu: no window \"$2\" from $1" >&2
+    exit 1
+  fi
+  xdotool mousemove --window "$WID" 320 200
+}
+
+# measure LABEL: prints the processor time of PID and of the X server over
+# the next $seconds seconds.
+measure() {
+  local label=$1 state=$2 p0 p1 x0 x1 w0 w1
+  p0=$(cpu_ticks "$PID") || { echo "idle_cpu: $label: the process has ended" >&2; exit 1; }
+  x0=$(cpu_ticks "$XVFB_PID")
+  w0=$(date +%s.%N)
+  sleep "$seconds"
+  p1=$(cpu_ticks "$PID") || { echo "idle_cpu: $label: the process has ended" >&2; exit 1; }
+  x1=$(cpu_ticks "$XVFB_PID")
+  w1=$(date +%s.%N)
+  awk -v label="$label" -v state="$state" -v p="$((p1 - p0))" -v x="$((x1 - x0))" \
+    -v w0="$w0" -v w1="$w1" -v hz="$ticks_per_second" 'BEGIN {
+      wall = w1 - w0
+      printf "%-34s %-11s %8.2f %% %10.2f %% %8.2f s\n", label, state,
+             100 * p / hz / wall, 100 * x / hz / wall, wall
+    }'
+}
+
+echo "Idle processor time, % of one core (utime+stime from /proc/<pid>/stat; CLK_TCK $ticks_per_second)"
+printf "%-34s %-11s %10s %12s %10s\n" "program and place" "shown" "program" "X server" "interval"
+
+start "$baseline" Baseline
+sleep "$settle"
+measure "baseline_glut (10 ms key poll)" "-"
+stop_started
+
+start "$program" Untitled
+sleep "$settle"
+measure "survey_entry at the menu" "$(window_state "$WID")"
+xdotool key 1
+sleep "$settle"
+measure "survey_entry in a question" "$(window_state "$WID")"
+stop_started
+
+start "$program" Untitled
+sleep "$settle"
+xdotool key 0
+sleep "$settle"
+measure "survey_entry at the end prompt" "$(window_state "$WID")"
+stop_started
+
+echo "goal: at most 1 % of one core in all three places"

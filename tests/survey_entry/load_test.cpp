@@ -1,0 +1,257 @@
+// Load: keys typed faster than the routine takes them, and long runs of the
+// radiation dialogue (menu key "4") with thousands of stations and points.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dialogue_runs.h"
+#include "support/harness.h"
+#include "survey_entry/program.h"
+
+namespace {
+
+using console::Key;
+using dialogue_runs::padded;
+
+constexpr std::size_t queue_capacity = 15;
+
+// A radiation run: the answers in order and the bytes of the file they give.
+struct Survey {
+  std::vector<std::string> answers;
+  std::string file;
+};
+
+// Station s gets points_of(s) points. Every value is chosen so that its
+// number text is known exactly: whole numbers, halves, quarters, eighths.
+template <typename PointsOf>
+Survey make_survey(const std::string& file_name, int stations, PointsOf points_of) {
+  Survey survey;
+  auto& a = survey.answers;
+  const std::string n = std::to_string(stations);
+  a = {file_name, "T" + n, n};
+  survey.file = "T" + n + ", " + n + " \r\n";
+  for (int s = 1; s <= stations; ++s) {
+    const std::string st = std::to_string(s);
+    const std::string points = std::to_string(points_of(s));
+    a.insert(a.end(), {"E" + st, st + ".5", "-" + st, "0.25", "0", "1.5", points});
+    survey.file += "E" + st + ", " + st + ".5 ,-" + st + " , .25 , 0 , 1.5 , " + points + " \r\n";
+    for (int k = 1; k <= points_of(s); ++k) {
+      const std::string pt = std::to_string(k);
+      const std::string di = std::to_string(s * 1000 + k);
+      a.insert(a.end(), {"P" + st + "-" + pt, pt + ".125", "98.765", di, "1.6"});
+      survey.file += "P" + st + "-" + pt + ", " + pt + ".125 , 98.765 , " + di + " , 1.6 \r\n";
+    }
+  }
+  a.insert(a.end(), {"A", "B"});
+  survey.file += "A\r\nB\r\n";
+  return survey;
+}
+
+// The keys of answers, each ended by Enter.
+std::string keys_of(const std::vector<std::string>& answers, std::size_t from = 0) {
+  std::string keys;
+  for (std::size_t i = from; i < answers.size(); ++i) keys += answers[i] + '\r';
+  return keys;
+}
+
+// Presses and releases each byte at once, without waiting for room: what the
+// queue cannot hold is lost.
+void burst(harness::RoutineRun& run, const std::string& keys) {
+  for (const char c : keys) {
+    const Key key = Key::byte(static_cast<std::uint8_t>(c));
+    run.press_raw(key);
+    run.release(key);
+  }
+}
+
+// Types as fast as the queue takes keys, losing none: waits only while the
+// queue is full.
+void type_fast(harness::RoutineRun& run, const std::string& keys) {
+  for (const char c : keys) {
+    while (static_cast<std::size_t>(console::queued_key_count()) >= queue_capacity) {
+      if (run.halted() || run.exited()) return;
+      std::this_thread::yield();
+    }
+    const Key key = Key::byte(static_cast<std::uint8_t>(c));
+    run.press_raw(key);
+    run.release(key);
+  }
+}
+
+const Survey small = make_survey("irr.txt", 2, [](int s) { return s; });
+
+// Bursts typed while the routine cannot take keys, of sizes around the
+// queue's capacity. The keys after the 15th are lost; typing the stream on
+// from the 16th key must then give exactly the file of the whole stream: a
+// key kept beyond the 15th would appear twice, a key lost before it would be
+// missing.
+const std::vector<std::size_t> burst_sizes = {15, 16, 17, 40, 100};
+
+class MenuBurstTest : public ::testing::TestWithParam<std::size_t> {};
+
+// The routine is held before its first statement while the burst is typed,
+// so every key of it meets the menu's key read.
+TEST_P(MenuBurstTest, KeepsTheFirstFifteenKeys) {
+  std::atomic<bool> gate{false};
+  harness::RoutineRun run([&gate] {
+    while (!gate.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    survey_entry::survey_entry_main();
+  });
+  // Keys that the menu ignores, then the menu key and the answers.
+  const std::string stream = "a7z\x1b " + std::string("4") + keys_of(small.answers);
+  const std::size_t size = GetParam();
+  burst(run, stream.substr(0, size));
+  const std::size_t kept = std::min(size, queue_capacity);
+  EXPECT_EQ(static_cast<std::size_t>(console::queued_key_count()), kept);
+  gate.store(true);
+  run.settle();
+  type_fast(run, stream.substr(kept));
+  run.settle();
+  dialogue_runs::finish(run);
+  EXPECT_EQ(run.file_bytes("irr.txt"), small.file);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, MenuBurstTest, ::testing::ValuesIn(burst_sizes));
+
+// A FIFO as the output file, its reader drained only when the test says so:
+// with the pipe filled by padding first, the routine's first record write
+// holds the routine until the drain starts.
+class HeldPipe {
+ public:
+  explicit HeldPipe(const std::string& path) {
+    if (::mkfifo(path.c_str(), 0600) != 0) return;
+    reader_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int filler = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (reader_ < 0 || filler < 0) return;
+    // Full pages first, then single bytes until not one more fits.
+    const std::string page(4096, '#');
+    while (::write(filler, page.data(), page.size()) > 0) padding_ += page.size();
+    while (::write(filler, "#", 1) == 1) ++padding_;
+    ok_ = errno == EAGAIN;
+    ::close(filler);
+  }
+  ~HeldPipe() {
+    if (drain_.joinable()) drain_.join();
+    if (reader_ >= 0) ::close(reader_);
+  }
+  HeldPipe(const HeldPipe&) = delete;
+  HeldPipe& operator=(const HeldPipe&) = delete;
+
+  bool ok() const { return ok_; }
+
+  // Reads everything the routine writes until it closes the file. Call once
+  // the routine holds the pipe open.
+  void start_drain() {
+    ::fcntl(reader_, F_SETFL, ::fcntl(reader_, F_GETFL) & ~O_NONBLOCK);
+    drain_ = std::thread([this] {
+      char buffer[4096];
+      for (;;) {
+        const ssize_t n = ::read(reader_, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        data_.append(buffer, static_cast<std::size_t>(n));
+      }
+    });
+  }
+
+  // What the routine wrote, after the drain has seen the end of the file.
+  std::string written() {
+    if (drain_.joinable()) drain_.join();
+    if (data_.size() < padding_ || data_.find_first_not_of('#') < padding_) return "(padding lost)";
+    return data_.substr(padding_);
+  }
+
+ private:
+  int reader_ = -1;
+  std::size_t padding_ = 0;
+  bool ok_ = false;
+  std::thread drain_;
+  std::string data_;
+};
+
+class AnswerBurstTest : public ::testing::TestWithParam<std::size_t> {};
+
+// The burst is typed while the routine is held in the job record's write:
+// the keys are the answers of the first station's questions.
+TEST_P(AnswerBurstTest, KeepsTheFirstFifteenKeys) {
+  harness::RoutineRun run;
+  HeldPipe pipe((run.folder() / "pipe").string());
+  ASSERT_TRUE(pipe.ok());
+  run.press(Key::byte('4'));
+  run.answer("pipe");
+  run.answer("T2");
+  run.answer("2");
+  run.settle();
+  // Held in the write of the job record: the clear that follows it has not
+  // come.
+  EXPECT_EQ(run.row_text(5), padded("Numero de Estacoes :2"));
+
+  const std::string stream = keys_of(small.answers, 3);
+  const std::size_t size = GetParam();
+  burst(run, stream.substr(0, size));
+  const std::size_t kept = std::min(size, queue_capacity);
+  EXPECT_EQ(static_cast<std::size_t>(console::queued_key_count()), kept);
+  EXPECT_EQ(run.row_text(5), padded("Numero de Estacoes :2"));
+
+  pipe.start_drain();
+  run.settle();
+  type_fast(run, stream.substr(kept));
+  run.settle();
+  dialogue_runs::finish(run);
+  EXPECT_EQ(pipe.written(), small.file);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, AnswerBurstTest, ::testing::ValuesIn(burst_sizes));
+
+struct LongRun {
+  const char* name;
+  int stations;
+  int (*points_of)(int station);
+};
+
+void PrintTo(const LongRun& c, std::ostream* os) { *os << c.name; }
+
+class LongRunTest : public ::testing::TestWithParam<LongRun> {};
+
+// Thousands of records typed as fast as the queue takes them: every record
+// in order, byte for byte, and the run ends at the end prompt.
+TEST_P(LongRunTest, FileExact) {
+  const LongRun& c = GetParam();
+  const Survey survey = make_survey("long.txt", c.stations, c.points_of);
+  harness::RoutineRun run([] { survey_entry::survey_entry_main(); }, 100000);
+  type_fast(run, "4" + keys_of(survey.answers));
+  run.settle(std::chrono::seconds(60));
+  dialogue_runs::finish(run);
+  const std::string file = run.file_bytes("long.txt");
+  EXPECT_EQ(std::count(file.begin(), file.end(), '\n'),
+            std::count(survey.file.begin(), survey.file.end(), '\n'));
+  EXPECT_TRUE(file == survey.file) << "first difference at byte "
+                                   << std::mismatch(file.begin(), file.end(), survey.file.begin(),
+                                                    survey.file.end())
+                                              .first -
+                                          file.begin();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, LongRunTest,
+    ::testing::Values(
+        // Stations with none to three points each.
+        LongRun{"MixedPoints", 1200, [](int s) { return s % 4; }},
+        // Few stations, thousands of points each.
+        LongRun{"ManyPoints", 2, [](int) { return 1500; }},
+        // Thousands of stations without points.
+        LongRun{"NoPoints", 2000, [](int) { return 0; }}),
+    [](const ::testing::TestParamInfo<LongRun>& i) { return std::string(i.param.name); });
+
+}  // namespace
