@@ -1,9 +1,80 @@
 #!/bin/bash
-# Sets up, builds and runs every test: the unit and in-process tests through
-# CTest, and the window tests under Xvfb (each starts its own X server).
-set -euo pipefail
+# Sets up, builds and runs every test, then the checks that keep the code
+# sound:
+#   1. the plain build and every test through CTest: unit, in-process and
+#      the window tests under Xvfb (each starts its own X server);
+#   2. the unit and in-process tests built with ASan and UBSan (preset asan);
+#   3. the same tests built with TSan (preset tsan);
+#   4. every fuzz target for a bounded time (scripts/fuzz.sh).
+# Every stage runs even when an earlier one failed; the last line sums them
+# up, and the exit code is 1 when any stage failed.
+#
+#   scripts/test.sh
+# Environment: SURVEY_BUILD_PREFIX names the build folders (default "build":
+# build, build-asan, build-tsan); FUZZ_SECONDS is the time per fuzz target
+# (default 45; 0 leaves fuzzing out); SKIP_SETUP=1 leaves out the package
+# set-up.
+set -uo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+
+prefix="${SURVEY_BUILD_PREFIX:-build}"
+fuzz_seconds="${FUZZ_SECONDS:-45}"
+jobs="$(nproc)"
+
+# Any sanitizer report ends the test process with a failure at once, so the
+# test that caused it fails and its output holds the report and the stack.
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
+export UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1"
+export TSAN_OPTIONS="halt_on_error=1:abort_on_error=1:second_deadlock_stack=1"
+
+summary=()
+failed=0
+
+# stage NAME COMMAND...: runs the command, notes its result and its time.
+stage() {
+  local name=$1 start result
+  shift
+  echo "=== $name"
+  start=$(date +%s)
+  if "$@"; then
+    result=ok
+  else
+    result=FAILED
+    failed=1
+  fi
+  summary+=("$name $result ($(($(date +%s) - start)) s)")
+  echo "=== $name: $result"
+}
+
+plain() {
+  cmake -S . -B "$prefix" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    cmake --build "$prefix" -j"$jobs" &&
+    ctest --test-dir "$prefix" --output-on-failure -j"$jobs"
+}
+
+# sanitized PRESET: the unit and in-process tests (label "unit") of a
+# sanitizer build.
+sanitized() {
+  local preset=$1 dir="$prefix-$1"
+  cmake --preset "$preset" -B "$dir" >/dev/null &&
+    cmake --build "$dir" -j"$jobs" &&
+    ctest --preset "$preset" --test-dir "$dir" -j"$jobs"
+}
+
+if [[ "${SKIP_SETUP:-0}" != 1 ]]; then
+  bash scripts/setup.sh || exit 1
+fi
+stage "plain build and all tests" plain
+stage "ASan+UBSan unit tests" sanitized asan
+stage "TSan unit tests" sanitized tsan
+if ((fuzz_seconds > 0)); then
+  stage "fuzzing ${fuzz_seconds}s per target" bash scripts/fuzz.sh "$fuzz_seconds"
+fi
+
+echo
+for line in "${summary[@]}"; do echo "  $line"; done
+if ((failed)); then
+  echo "test.sh: FAILED"
+  exit 1
+fi
+echo "test.sh: all stages passed"

@@ -86,9 +86,9 @@ xdotool type "0"; xdotool key Return
 expect_box "Unhandled Error #52" 'Line: 57 (in main module)\nBad file name or number\nContinue?'
 click_button 0
 box_gone "Unhandled Error #52"
-sleep 0.3
-xdotool mousemove --window "$WID" 320 200
+tool wait-row "$WID" 1 "Nome do Topografo  :" || fail "no surveyor question after Yes"
 xdotool type "t"; xdotool key Return
+xdotool type "c"; xdotool key Return
 expect_box "Unhandled Error #52" 'Line: 81 (in main module)\nBad file name or number\nContinue?'
 xdotool key Tab Return
 code=$(wait_exit 5)

@@ -52,4 +52,12 @@ tool wait-row "$WID" 3 "Nome do Ficheiro :no_such_folder/x" 1 || fail "the windo
 xdotool key y
 code=$(wait_exit 5)
 [[ "$code" == 0 ]] || fail "close box, then Yes: exit code $code"
+# The display goes away during the run: the process ends at once, with the
+# start failure's code, rather than hanging or crashing in its exit.
+start_program "$1"
+tool wait-row "$WID" 23 " CONSULTE" || fail "no menu"
+kill "$XVFB_PID"
+code=$(wait_exit 5)
+[[ "$code" == 1 ]] || fail "display lost: exit code $code"
+grep -q "connection to the display" "$RUN_DIR/stderr" || fail "display lost: no message"
 echo "stop_test: ok"
