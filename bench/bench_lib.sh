@@ -7,14 +7,14 @@
 #                         end-prompt or unknown (from its pixels)
 
 start_bench_xvfb() {
-  local fd_file i
+  local fd_file
   fd_file=$(mktemp)
   # -noreset: an X server that resets when its last client leaves drops the
   # connections made during the reset, and the figures start and end many
   # clients in a row.
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fd_file" 2>/dev/null &
   XVFB_PID=$!
-  for i in $(seq 1 100); do
+  for _ in $(seq 1 100); do
     [[ -s "$fd_file" ]] && break
     sleep 0.05
   done
@@ -22,7 +22,7 @@ start_bench_xvfb() {
   export DISPLAY XVFB_PID
   rm -f "$fd_file"
   trap 'kill $XVFB_PID 2>/dev/null; wait $XVFB_PID 2>/dev/null' EXIT
-  for i in $(seq 1 100); do
+  for _ in $(seq 1 100); do
     xdpyinfo >/dev/null 2>&1 && return 0
     sleep 0.05
   done
