@@ -6,7 +6,7 @@ packages=(
   build-essential cmake clang-14 libclang-rt-14-dev
   freeglut3-dev libglew-dev libgl-dev libglu1-mesa-dev libx11-dev libxtst-dev libxdamage-dev
   libgtest-dev libbenchmark-dev
-  console-data
+  console-data zlib1g-dev
   xvfb xdotool x11-utils xauth imagemagick python3
 )
 missing=()

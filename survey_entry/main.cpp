@@ -19,6 +19,18 @@
 #include "survey_entry/console/window/x11_keyboard.h"
 #include "survey_entry/program.h"
 
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define SURVEY_THREAD_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__) || defined(SURVEY_THREAD_SANITIZER)
+// Mesa's software renderer is not built for the thread checker, which then
+// cannot see how its worker threads synchronise; its reports from inside
+// that library are not about this program.
+extern "C" const char* __tsan_default_suppressions() { return "race:swrast_dri.so\n"; }
+#endif
+
 namespace {
 
 // A start that fails before the window for want of its own files (the
@@ -31,14 +43,13 @@ bool enter_executable_folder() {
   std::error_code error;
   const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) {
-    std::fprintf(stderr, "survey_entry: cannot find the executable: %s\n",
-                 error.message().c_str());
+    std::fprintf(stderr, "survey_entry: cannot find the executable: %s\n", error.message().c_str());
     return false;
   }
   std::filesystem::current_path(executable.parent_path(), error);
   if (error) {
-    std::fprintf(stderr, "survey_entry: cannot enter %s: %s\n",
-                 executable.parent_path().c_str(), error.message().c_str());
+    std::fprintf(stderr, "survey_entry: cannot enter %s: %s\n", executable.parent_path().c_str(),
+                 error.message().c_str());
     return false;
   }
   return true;

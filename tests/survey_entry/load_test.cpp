@@ -2,6 +2,7 @@
 // radiation dialogue (menu key "4") with thousands of stations and points.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -141,8 +142,12 @@ class HeldPipe {
     ok_ = errno == EAGAIN;
     ::close(filler);
   }
+  // A test that failed half-way must not leave the routine held in a write,
+  // nor wait for an end of file that only the end of the run brings.
   ~HeldPipe() {
-    if (drain_.joinable()) drain_.join();
+    if (!drain_.joinable()) start_drain();
+    closing_.store(true);
+    drain_.join();
     if (reader_ >= 0) ::close(reader_);
   }
   HeldPipe(const HeldPipe&) = delete;
@@ -150,22 +155,28 @@ class HeldPipe {
 
   bool ok() const { return ok_; }
 
-  // Reads everything the routine writes until it closes the file. Call once
+  // Reads everything the routine writes, until it closes the file. Call once
   // the routine holds the pipe open.
   void start_drain() {
-    ::fcntl(reader_, F_SETFL, ::fcntl(reader_, F_GETFL) & ~O_NONBLOCK);
     drain_ = std::thread([this] {
       char buffer[4096];
       for (;;) {
-        const ssize_t n = ::read(reader_, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
+        pollfd ready{reader_, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, 50);
+        if (polled == 0) {
+          if (closing_.load()) break;
+          continue;
+        }
+        if (polled < 0 && errno == EINTR) continue;
+        const ssize_t n = polled < 0 ? -1 : ::read(reader_, buffer, sizeof buffer);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) break;
         data_.append(buffer, static_cast<std::size_t>(n));
       }
     });
   }
 
-  // What the routine wrote, after the drain has seen the end of the file.
+  // What the routine wrote, once the drain has seen the end of the file.
   std::string written() {
     if (drain_.joinable()) drain_.join();
     if (data_.size() < padding_ || data_.find_first_not_of('#') < padding_) return "(padding lost)";
@@ -176,6 +187,7 @@ class HeldPipe {
   int reader_ = -1;
   std::size_t padding_ = 0;
   bool ok_ = false;
+  std::atomic<bool> closing_{false};
   std::thread drain_;
   std::string data_;
 };
@@ -214,6 +226,49 @@ TEST_P(AnswerBurstTest, KeepsTheFirstFifteenKeys) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, AnswerBurstTest, ::testing::ValuesIn(burst_sizes));
 
+// Reads the whole screen over and over, as the display side does on its own
+// thread while the routine writes it, so that the sanitizer builds see every
+// screen access of a long run race with a reader.
+class DisplayReader {
+ public:
+  DisplayReader()
+      : thread_([this] {
+          while (!done_.load()) {
+            for (int row = 1; row <= console::screen_rows; ++row) {
+              for (int column = 1; column <= console::screen_columns; ++column) {
+                static_cast<void>(console::screen_cell(row, column));
+              }
+            }
+            const int row = console::cursor_row();
+            const int column = console::cursor_column();
+            if (row < 1 || row > console::screen_rows || column < 1 ||
+                column > console::screen_columns) {
+              cursor_off_screen_ = true;
+            }
+            static_cast<void>(console::cursor_visible() + console::wrap_pending());
+            static_cast<void>(console::foreground_colour() + console::background_colour());
+            ++scans_;
+          }
+        }) {}
+  ~DisplayReader() { stop(); }
+  DisplayReader(const DisplayReader&) = delete;
+  DisplayReader& operator=(const DisplayReader&) = delete;
+
+  // Ends the reading; the number of whole-screen scans made.
+  std::uint64_t stop() {
+    done_.store(true);
+    if (thread_.joinable()) thread_.join();
+    return scans_;
+  }
+  bool cursor_off_screen() const { return cursor_off_screen_; }
+
+ private:
+  std::atomic<bool> done_{false};
+  std::uint64_t scans_ = 0;
+  bool cursor_off_screen_ = false;
+  std::thread thread_;
+};
+
 struct LongRun {
   const char* name;
   int stations;
@@ -224,34 +279,37 @@ void PrintTo(const LongRun& c, std::ostream* os) { *os << c.name; }
 
 class LongRunTest : public ::testing::TestWithParam<LongRun> {};
 
-// Thousands of records typed as fast as the queue takes them: every record
-// in order, byte for byte, and the run ends at the end prompt.
+// Thousands of records typed as fast as the queue takes them, while the
+// screen is read as the display side reads it: every record in order, byte
+// for byte, and the run ends at the end prompt.
 TEST_P(LongRunTest, FileExact) {
   const LongRun& c = GetParam();
   const Survey survey = make_survey("long.txt", c.stations, c.points_of);
   harness::RoutineRun run([] { survey_entry::survey_entry_main(); }, 100000);
+  DisplayReader display;
   type_fast(run, "4" + keys_of(survey.answers));
   run.settle(std::chrono::seconds(60));
+  EXPECT_GT(display.stop(), 0u);
+  EXPECT_FALSE(display.cursor_off_screen());
   dialogue_runs::finish(run);
   const std::string file = run.file_bytes("long.txt");
   EXPECT_EQ(std::count(file.begin(), file.end(), '\n'),
             std::count(survey.file.begin(), survey.file.end(), '\n'));
-  EXPECT_TRUE(file == survey.file) << "first difference at byte "
-                                   << std::mismatch(file.begin(), file.end(), survey.file.begin(),
-                                                    survey.file.end())
-                                              .first -
-                                          file.begin();
+  const auto difference =
+      std::mismatch(file.begin(), file.end(), survey.file.begin(), survey.file.end()).first;
+  EXPECT_TRUE(file == survey.file) << "first difference at byte " << difference - file.begin();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Runs, LongRunTest,
-    ::testing::Values(
-        // Stations with none to three points each.
-        LongRun{"MixedPoints", 1200, [](int s) { return s % 4; }},
-        // Few stations, thousands of points each.
-        LongRun{"ManyPoints", 2, [](int) { return 1500; }},
-        // Thousands of stations without points.
-        LongRun{"NoPoints", 2000, [](int) { return 0; }}),
-    [](const ::testing::TestParamInfo<LongRun>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Runs, LongRunTest,
+                         ::testing::Values(
+                             // Stations with none to three points each.
+                             LongRun{"MixedPoints", 1200, [](int s) { return s % 4; }},
+                             // Few stations, thousands of points each.
+                             LongRun{"ManyPoints", 2, [](int) { return 1500; }},
+                             // Thousands of stations without points.
+                             LongRun{"NoPoints", 2000, [](int) { return 0; }}),
+                         [](const ::testing::TestParamInfo<LongRun>& i) {
+                           return std::string(i.param.name);
+                         });
 
 }  // namespace

@@ -1,12 +1,13 @@
 // The picture of the text screen (cells, colours, blink, cursor) and the
 // screen font, without any X server.
+#include "survey_entry/console/window/frame.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
 #include "survey_entry/console/window/font.h"
-#include "survey_entry/console/window/frame.h"
 
 namespace console::window {
 namespace {
@@ -62,7 +63,7 @@ TEST(Frame, CellsTakeTheirGlyphInForegroundOnBackground) {
   };
   // Menu colours (blue, red, black on green), a dialogue's blue on cyan, the
   // start's grey on black, bright foregrounds and the last cell of the screen.
-  const Case cases[] = {{2, 11, '*', 0x21}, {21, 43, 'S', 0x24}, {23, 2, 'C', 0x20},
+  const Case cases[] = {{2, 11, '*', 0x21}, {21, 43, 'S', 0x24},  {23, 2, 'C', 0x20},
                         {1, 1, 0xA6, 0x31}, {12, 40, 0xA7, 0x7F}, {25, 80, 'x', 0x0E},
                         {25, 1, 0, 0x70}};
   for (const Case& c : cases) cell_at(s, c.row, c.column) = Cell{c.character, c.attribute};
@@ -96,8 +97,10 @@ TEST(Frame, CursorIsPixelRow14InItsCellsForegroundDuringTheBlinkPhaseOnly) {
     int row, column;
     bool drawn;
   };
-  const Case cases[] = {{true, true, 3, 5, true},    {true, false, 3, 5, false},
-                        {false, true, 3, 5, false},  {true, true, 24, 80, true},
+  const Case cases[] = {{true, true, 3, 5, true},
+                        {true, false, 3, 5, false},
+                        {false, true, 3, 5, false},
+                        {true, true, 24, 80, true},
                         {true, true, 25, 1, true}};
   for (const Case& c : cases) {
     ScreenSnapshot s = blank_snapshot(0x31);

@@ -43,6 +43,13 @@ xdotool key 7 a Escape Return F1 Up
 sleep 0.3
 menu | tool expect-frame "$WID" || fail "an ignored key changed the menu"
 
+# A larger window shows the same picture scaled to its size.
+xdotool windowmove "$WID" 0 0 windowsize "$WID" 960 600
+sleep 0.5
+menu | tool expect-frame "$WID" scaled || fail "the menu scaled to 960x600"
+xdotool windowsize "$WID" 640 400 mousemove --window "$WID" 320 200
+sleep 0.5
+
 xdotool key 0
 tool wait-row "$WID" 25 "Press any key to continue" || fail "no end prompt after 0"
 {

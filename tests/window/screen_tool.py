@@ -7,8 +7,10 @@ the screen font (the PSF1 file the program reads) and the 16-colour palette.
   screen_tool.py text WID                 the 25 rows as text (cells decoded)
   screen_tool.py wait-row WID ROW TEXT [SECONDS]
                                           waits until row ROW starts with TEXT
-  screen_tool.py expect-frame WID         stdin: 25 lines "ATTR|TEXT" (ATTR hex);
-                                          every pixel must match
+  screen_tool.py expect-frame WID [scaled]
+                                          stdin: 25 lines "ATTR|TEXT" (ATTR hex);
+                                          every pixel must match (scaled: the
+                                          window's size may differ from 640x400)
   screen_tool.py cursor WID ROW COLUMN    prints 1 if pixel row 14 of the cell is
                                           a full line in a colour unlike row 13
   screen_tool.py close WID                sends the window manager's
@@ -43,12 +45,31 @@ for code in list(range(32, 127)) + list(range(0, 32)) + list(range(127, 256)):
     BY_BITMAP.setdefault(GLYPHS[code], code)
 
 
-def capture(wid):
+def window_size(wid):
+    geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", wid], check=True,
+                              capture_output=True, text=True).stdout
+    values = dict(line.split("=", 1) for line in geometry.split())
+    return int(values["WIDTH"]), int(values["HEIGHT"])
+
+
+def capture(wid, scaled=False):
+    """The window's pixels as 640x400 RGB bytes. With scaled, a window of
+    another size is sampled at the centre of each frame pixel."""
+    width, height = window_size(wid) if scaled else (WIDTH, HEIGHT)
     raw = subprocess.run(["import", "-window", wid, "-depth", "8", "rgb:-"],
                          check=True, capture_output=True).stdout
-    if len(raw) != WIDTH * HEIGHT * 3:
-        raise RuntimeError("window is not %dx%d (%d bytes)" % (WIDTH, HEIGHT, len(raw)))
-    return raw
+    if len(raw) != width * height * 3:
+        raise RuntimeError("window is not %dx%d (%d bytes)" % (width, height, len(raw)))
+    if (width, height) == (WIDTH, HEIGHT):
+        return raw
+    out = bytearray(WIDTH * HEIGHT * 3)
+    for y in range(HEIGHT):
+        sy = int((y + 0.5) * height / HEIGHT)
+        for x in range(WIDTH):
+            i = (sy * width + int((x + 0.5) * width / WIDTH)) * 3
+            o = (y * WIDTH + x) * 3
+            out[o:o + 3] = raw[i:i + 3]
+    return bytes(out)
 
 
 def pixel(raw, x, y):
@@ -153,7 +174,8 @@ def main(argv):
         if len(rows) != 25:
             print("expected 25 rows, got %d" % len(rows))
             return 2
-        expected, shown = expected_frame(rows), capture(wid)
+        scaled = len(argv) > 3 and argv[3] == "scaled"
+        expected, shown = expected_frame(rows), capture(wid, scaled)
         bad = sorted({(p // 3 // WIDTH // 16 + 1, p // 3 % WIDTH // 8 + 1)
                       for p in range(0, len(expected), 3) if expected[p:p + 3] != shown[p:p + 3]})
         if bad:

@@ -44,8 +44,10 @@ def check_stop(program, rng, index):
             raise AssertionError("%s: exit code %r" % (label, code))
         data = run.file()
         shape = rs.whole_record_count(data or b"")
-        if shape is None or shape[1]:
-            raise AssertionError("%s: the file holds a cut record: %r" % (label, data))
+        if shape is None:
+            raise AssertionError("%s: the file is not whole records in order: %r" % (label, data))
+        if shape[1]:
+            raise AssertionError("%s: the file ends in a cut record: %r" % (label, data))
         done = rs.answers_completed(typed)
         if shape[0] > rs.record_count(done):
             raise AssertionError("%s: %d records after %d answers" % (label, shape[0], done))

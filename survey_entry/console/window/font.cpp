@@ -23,8 +23,7 @@ constexpr std::size_t max_font_file_size = 1 << 20;
 
 const char* screen_font_path() { return SURVEY_FONT_PATH; }
 
-std::optional<Font> parse_psf_font(const std::uint8_t* data, std::size_t size,
-                                   std::string& error) {
+std::optional<Font> parse_psf_font(const std::uint8_t* data, std::size_t size, std::string& error) {
   if (size < psf1_header_size || data[0] != psf1_magic0 || data[1] != psf1_magic1) {
     error = "not a PSF1 font";
     return std::nullopt;

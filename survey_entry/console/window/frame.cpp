@@ -56,9 +56,9 @@ void compose_frame(const ScreenSnapshot& snapshot, const Font& font, bool blink_
       const std::size_t left = static_cast<std::size_t>((column - 1) * glyph_width);
       for (int y = 0; y < glyph_height; ++y) {
         const std::uint8_t bits = hidden ? 0 : glyph[static_cast<std::size_t>(y)];
-        std::uint32_t* out =
-            pixels.data() + static_cast<std::size_t>((row - 1) * glyph_height + y) * frame_width +
-            left;
+        std::uint32_t* out = pixels.data() +
+                             static_cast<std::size_t>((row - 1) * glyph_height + y) * frame_width +
+                             left;
         for (int x = 0; x < glyph_width; ++x) {
           out[x] = (bits & (0x80u >> x)) != 0 ? foreground : background;
         }
@@ -72,10 +72,10 @@ void compose_frame(const ScreenSnapshot& snapshot, const Font& font, bool blink_
     // The cursor takes the foreground of the cell it stands on.
     const Cell cell = snapshot.cells[cell_index(row, column)];
     const std::uint32_t colour = pixel_of(palette[cell.attribute & 15u]);
-    std::uint32_t* out = pixels.data() +
-                         static_cast<std::size_t>((row - 1) * glyph_height + cursor_pixel_row) *
-                             frame_width +
-                         static_cast<std::size_t>((column - 1) * glyph_width);
+    std::uint32_t* out =
+        pixels.data() +
+        static_cast<std::size_t>((row - 1) * glyph_height + cursor_pixel_row) * frame_width +
+        static_cast<std::size_t>((column - 1) * glyph_width);
     std::fill(out, out + glyph_width, colour);
   }
 }

@@ -12,8 +12,8 @@
 
 namespace console::window {
 
-constexpr int frame_width = screen_columns * glyph_width;    // 640
-constexpr int frame_height = screen_rows * glyph_height;     // 400
+constexpr int frame_width = screen_columns * glyph_width;  // 640
+constexpr int frame_height = screen_rows * glyph_height;   // 400
 constexpr std::size_t frame_pixels = static_cast<std::size_t>(frame_width) * frame_height;
 // Pixel row of the cell that the cursor covers.
 constexpr int cursor_pixel_row = 14;

@@ -207,9 +207,9 @@ class MessageBox {
     black_ = BlackPixel(display_, screen);
     window_ = XCreateSimpleWindow(display_, root, x, y, static_cast<unsigned>(width_),
                                   static_cast<unsigned>(height_), 1, black_, background_);
-    XSelectInput(display_, window_,
-                 ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask |
-                     StructureNotifyMask);
+    XSelectInput(
+        display_, window_,
+        ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
 
     XStoreName(display_, window_, title.c_str());
     const std::string utf8_title = latin1_to_utf8(title);
@@ -242,15 +242,15 @@ class MessageBox {
                     reinterpret_cast<const unsigned char*>(&dialog), 1);
     const Atom states[] = {XInternAtom(display_, "_NET_WM_STATE_MODAL", False),
                            XInternAtom(display_, "_NET_WM_STATE_ABOVE", False)};
-    XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_STATE", False), XA_ATOM,
-                    32, PropModeReplace, reinterpret_cast<const unsigned char*>(states), 2);
+    XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_STATE", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(states), 2);
 
-    XChangeProperty(display_, window_, XInternAtom(display_, "_SURVEY_BOX_TEXT", False),
-                    XA_STRING, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(text.data()),
+    XChangeProperty(display_, window_, XInternAtom(display_, "_SURVEY_BOX_TEXT", False), XA_STRING,
+                    8, PropModeReplace, reinterpret_cast<const unsigned char*>(text.data()),
                     static_cast<int>(text.size()));
     std::vector<long> rectangles;
-    for (const auto& b : buttons_) rectangles.insert(rectangles.end(), {b.x, b.y, b.width, b.height});
+    for (const auto& b : buttons_)
+      rectangles.insert(rectangles.end(), {b.x, b.y, b.width, b.height});
     XChangeProperty(display_, window_, XInternAtom(display_, "_SURVEY_BOX_BUTTONS", False),
                     XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(rectangles.data()),
@@ -282,8 +282,8 @@ class MessageBox {
       XSetLineAttributes(display_, gc_, 1u, LineSolid, CapButt, JoinMiter);
       if (focused) {
         XSetLineAttributes(display_, gc_, 1u, LineOnOffDash, CapButt, JoinMiter);
-        XDrawRectangle(display_, window_, gc_, b.x + 4, b.y + 4,
-                       static_cast<unsigned>(b.width - 9), static_cast<unsigned>(b.height - 9));
+        XDrawRectangle(display_, window_, gc_, b.x + 4, b.y + 4, static_cast<unsigned>(b.width - 9),
+                       static_cast<unsigned>(b.height - 9));
         XSetLineAttributes(display_, gc_, 1u, LineSolid, CapButt, JoinMiter);
       }
       const std::string label = b.label;
@@ -375,9 +375,8 @@ BoxAnswer unanswered(BoxButtons buttons) {
 
 }  // namespace
 
-BoxAnswer show_message_box(const char* display_name, unsigned long owner,
-                           const std::string& title, const std::string& text,
-                           BoxButtons buttons) {
+BoxAnswer show_message_box(const char* display_name, unsigned long owner, const std::string& title,
+                           const std::string& text, BoxButtons buttons) {
   Display* display = XOpenDisplay(display_name);
   if (display == nullptr) {
     std::fprintf(stderr, "survey_entry: %s\n%s\n", title.c_str(), text.c_str());

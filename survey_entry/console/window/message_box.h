@@ -21,8 +21,7 @@ enum class BoxAnswer { yes, no, ok };
 // display_name names the program window's display (nullptr: $DISPLAY) and
 // owner that window (0: none). When no box can be shown, the title and text
 // go to the standard error and the answer is No (OK for an OK box).
-BoxAnswer show_message_box(const char* display_name, unsigned long owner,
-                           const std::string& title, const std::string& text,
-                           BoxButtons buttons);
+BoxAnswer show_message_box(const char* display_name, unsigned long owner, const std::string& title,
+                           const std::string& text, BoxButtons buttons);
 
 }  // namespace console::window

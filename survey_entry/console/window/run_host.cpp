@@ -16,8 +16,8 @@ X11RunHost::X11RunHost(const char* display_name, unsigned long window)
       window_(window) {}
 
 bool X11RunHost::show_error_box(const std::string& title, const std::string& text) {
-  return show_message_box(has_display_name_ ? display_name_.c_str() : nullptr, window_, title,
-                          text, BoxButtons::yes_no) == BoxAnswer::yes;
+  return show_message_box(has_display_name_ ? display_name_.c_str() : nullptr, window_, title, text,
+                          BoxButtons::yes_no) == BoxAnswer::yes;
 }
 
 void X11RunHost::show_critical_box(const std::string& title, const std::string& text) {

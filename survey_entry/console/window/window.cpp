@@ -2,6 +2,7 @@
 
 // GLEW must come before any other OpenGL header.
 #include <GL/glew.h>
+// The window library and GLX after it.
 #include <GL/freeglut.h>
 #include <GL/glx.h>
 #include <X11/Xlib.h>
@@ -13,7 +14,6 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 #include "survey_entry/console/run_control.h"
