@@ -28,7 +28,8 @@ export UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1"
 export TSAN_OPTIONS="halt_on_error=1:abort_on_error=1:second_deadlock_stack=1"
 
 summary=()
-failed=0
+failed_stages=()
+started=$(date +%s)
 
 # stage NAME COMMAND...: runs the command, notes its result and its time.
 stage() {
@@ -40,7 +41,7 @@ stage() {
     result=ok
   else
     result=FAILED
-    failed=1
+    failed_stages+=("$name")
   fi
   summary+=("$name $result ($(($(date +%s) - start)) s)")
   echo "=== $name: $result"
@@ -75,8 +76,10 @@ fi
 
 echo
 for line in "${summary[@]}"; do echo "  $line"; done
-if ((failed)); then
-  echo "test.sh: FAILED"
+total="$(($(date +%s) - started)) s"
+if ((${#failed_stages[@]})); then
+  echo "test.sh: ${#failed_stages[@]} of ${#summary[@]} stages FAILED in $total:" \
+    "$(IFS=,; echo "${failed_stages[*]}")"
   exit 1
 fi
-echo "test.sh: all stages passed"
+echo "test.sh: all ${#summary[@]} stages passed in $total"

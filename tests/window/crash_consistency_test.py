@@ -7,7 +7,7 @@ a long radiation dialogue.
 Every write reaches the file at once, so whatever the moment of the kill the
 file holds the records of the answers, whole and in order, and at most the
 record being written is cut. Half of the runs are killed at a random moment
-while the keys arrive ("hot"); the others after a random part of the script,
+while the keys arrive ("hot"); the others after a random number of keys,
 once the program has taken every key typed ("settled"): then the file holds
 exactly the records that the typed answers complete, and none when the file
 name was not yet answered. CRASH_SEED repeats a sequence of runs, CRASH_RUNS
@@ -19,6 +19,9 @@ import subprocess
 import sys
 import time
 
+# The modules beside this one, read without leaving compiled copies in the
+# source tree.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import radiation_script as rs  # noqa: E402
 

@@ -14,6 +14,7 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import screen_tool  # noqa: E402  (the window tests' reader of the screen)
 
@@ -100,19 +101,25 @@ class Run:
             if self.window is None:
                 time.sleep(0.05)
         if self.window is None:
+            self.end()
             raise AssertionError("no window titled Untitled")
         # No window manager: focus the window and keep the pointer in it.
-        xdotool("windowfocus", "--sync", self.window, check=False)
+        xdotool("windowfocus", self.window, check=False)
         xdotool("mousemove", "--window", self.window, "320", "200")
 
     def wait_row(self, row, text, seconds=5.0):
+        # A window that is not mapped yet cannot be captured: try again.
         deadline = time.monotonic() + seconds
         while True:
-            shown = screen_tool.screen_text(screen_tool.capture(self.window))[row - 1]
+            try:
+                shown = screen_tool.screen_text(screen_tool.capture(self.window))[row - 1]
+            except (subprocess.CalledProcessError, RuntimeError) as error:
+                shown = "(no capture: %s)" % error
             if shown.startswith(text):
                 return
             if time.monotonic() > deadline:
-                raise AssertionError("row %d shows %r, expected %r" % (row, shown.rstrip(), text))
+                raise AssertionError("row %d shows %r, expected %r (exit code %r)" %
+                                     (row, shown.rstrip(), text, self.process.poll()))
             time.sleep(0.05)
 
     def start_dialogue(self):

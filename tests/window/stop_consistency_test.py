@@ -4,7 +4,7 @@ radiation dialogue.
 
   stop_consistency_test.py PROGRAM
 
-The run is ended, after a random part of the script, with a stop key
+The run is ended, after a random number of keys, with a stop key
 (Ctrl+Scroll Lock, Ctrl+Break, Alt+F4) or the window's close box (a
 WM_DELETE_WINDOW message), taking turns. A stop takes effect at the end of
 the statement in progress, so the file never holds a cut record, never more
@@ -17,6 +17,9 @@ sequence of runs, CRASH_RUNS sets their number.
 import os
 import sys
 
+# The modules beside this one, read without leaving compiled copies in the
+# source tree.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import radiation_script as rs  # noqa: E402
 
