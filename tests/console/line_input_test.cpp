@@ -229,6 +229,23 @@ TEST_F(LineInputTest, RefusedLetterLeavesTheScreenUnchanged) {
   EXPECT_EQ(double_, 12.0);
 }
 
+// Enter gives the cursor-visible flag back as it was at the start, on or off.
+TEST_F(LineInputTest, EnterRestoresTheCursorFlagOfTheStart) {
+  for (const bool visible_before : {false, true}) {
+    SCOPED_TRACE(visible_before ? "shown before" : "hidden before");
+    console_reset();
+    set_cursor_visible(visible_before);
+    print_text("Az=", 0);
+    start(Kind::dual);
+    type("1");
+    settle();
+    EXPECT_TRUE(cursor_visible());
+    type("\r");
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(cursor_visible(), visible_before);
+  }
+}
+
 TEST_F(LineInputTest, BackspaceOnAnEmptyLineDoesNotRedraw) {
   print_text("Hi=", 0);
   start(Kind::single);

@@ -198,6 +198,11 @@ const std::vector<DoubleCase>& double_cases() {
       {"1E-323", true, 1e-323},
       {"1E-99999999999", false, 0.0},
       {"1E99999999999", false, 0.0},
+      // Whole digits either side of the halfway point between the largest
+      // finite double and 2^1024 (a fraction allows only 16 digits).
+      {"1797693134862315807E290", true, std::numeric_limits<double>::max()},
+      {"1797693134862315808E290", true, kDoubleInf},
+      {"-1797693134862315808E290", true, -kDoubleInf},
   };
   return cases;
 }
@@ -217,6 +222,56 @@ TEST(NumberAnswer, DoubleTexts) {
     EXPECT_EQ(console::check_double_answer(c.text, value), c.accepted) << '"' << c.text << '"';
     EXPECT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(c.value))
         << '"' << c.text << "\" stored " << value << ", expected " << c.value;
+  }
+}
+
+// Texts whose value is the same for both types.
+struct BothCase {
+  std::string text;
+  bool accepted;
+  double value;
+};
+
+const BothCase kBothCases[] = {
+    {"", true, 0.0},
+    {"-", true, 0.0},
+    {"0", true, 0.0},
+    {"-0", true, 0.0},
+    {".", true, 0.0},
+    {"-.", true, 0.0},
+    {"-0.", true, -0.0},
+    {"-.0", true, -0.0},
+    {"-0.0", true, -0.0},
+    {"&", true, 0.0},
+    {"&H", true, 0.0},
+    {"&O", true, 0.0},
+    {"&HFF", true, 255.0},
+    {"&o17", true, 15.0},
+    {"1E3", true, 1000.0},
+    {"1e3", true, 1000.0},
+    {"0.5", true, 0.5},
+    {"-12.5", true, -12.5},
+    {"5.0", true, 5.0},
+    {"0.", true, 0.0},
+    {"1.", true, 1.0},
+    {"&H1G", false, 0.0},
+    {"&O9", false, 0.0},
+    {"1e-", true, 0.0},
+    {"1E+", true, 0.0},
+    {"-1.5e", true, 0.0},
+};
+
+TEST(NumberAnswer, TextsOfBothTypes) {
+  for (const BothCase& c : kBothCases) {
+    float single = 7.0f;
+    double dbl = 7.0;
+    EXPECT_EQ(console::check_single_answer(c.text, single), c.accepted) << '"' << c.text << '"';
+    EXPECT_EQ(console::check_double_answer(c.text, dbl), c.accepted) << '"' << c.text << '"';
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(single),
+              std::bit_cast<std::uint32_t>(static_cast<float>(c.value)))
+        << '"' << c.text << "\" stored " << single;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(dbl), std::bit_cast<std::uint64_t>(c.value))
+        << '"' << c.text << "\" stored " << dbl;
   }
 }
 

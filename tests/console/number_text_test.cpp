@@ -109,6 +109,11 @@ const DoubleCase kDoubleCases[] = {
     {9.999999999999999e-17, " .0000000000000001"},
     {9.999999999999999e-18, " 1D-17"},
     {-0.9999999999999999, "-1"},
+    // With 16 integer digits the 16th-digit-9 rounding falls on the tens:
+    // the text keeps 15 significant digits and a 0 in the units place.
+    {7457727994171769.0, " 7457727994171770"},
+    {-1234567890123459.0, "-1234567890123460"},
+    {1234567890123458.0, " 1234567890123458"},
 };
 
 TEST(NumberText, Doubles) {
