@@ -2,6 +2,7 @@
 // point forms.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -133,6 +134,25 @@ TEST(Classico, RefusedAnswersScrollTheWindow) {
   run.settle();
   dialogue_runs::finish(run);
   EXPECT_EQ(run.file_bytes("cl.txt"), "v,d,M\r\nJ, 0 \r\nA\r\nB\r\n");
+}
+
+// Closing the window while a refused letter question is asked again: the
+// run ends at once with exit code 0, and the file, opened before the letter
+// questions, holds no letter record.
+TEST(Classico, StopDuringARepeatedLetterQuestion) {
+  harness::RoutineRun run;
+  dialogue_runs::start(run, '6', {"cl.txt", "z", "x"});
+  EXPECT_EQ(run.row_text(5), padded("Posicao do Limbo Vertical (D,I) :x"));
+  run.type("D");  // the second try, not entered
+  run.settle();
+  EXPECT_EQ(run.row_text(6), padded("Posicao do Limbo Vertical (D,I) :D"));
+  run.close_window();
+  ASSERT_TRUE(run.wait_for_exit());
+  EXPECT_EQ(run.exit_code(), 0);
+  EXPECT_EQ(run.open_files_at_exit(), 0);
+  EXPECT_EQ(run.row_text(7), padded(""));
+  ASSERT_TRUE(std::filesystem::exists(run.folder() / "cl.txt"));
+  EXPECT_EQ(run.file_bytes("cl.txt"), "");
 }
 
 struct BoxCase {

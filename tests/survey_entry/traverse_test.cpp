@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -33,14 +34,56 @@ const std::string count_3_file =
     "S\r\n"
     "C\r\n";
 
-class TraverseKeyTest : public ::testing::TestWithParam<char> {};
+// Five vertices: three intermediate passes, each vertex with answers of its
+// own, so that every record shows which sight it holds.
+const std::vector<std::string> count_5_answers = {
+    "trav.txt", "T1",     "5",                                      // job
+    "1000.5",   "2000",   "100.25", "0",                            // start vertex
+    "-1",       "1E3",    "0.001",  "359.9999",                     // end vertex
+    "A1",       "1",      "2",      "3",       "1.1", "1.2",        // first vertex, forward
+    "A2",       "21",     "22",     "23",      "2.1", "2.2",        // vertex 2, backward
+    "24",       "25",     "26",     "2.4",     "2.5",               // vertex 2, forward
+    "\"A3, x\"", "31",     "32",     "",        "3.1", "3.2",        // vertex 3, backward
+    "34",       "35",     "0",      "3.4",     "",                  // vertex 3, forward
+    "A4",       "41",     "42",     "43",      "4.1", "-4.2",       // vertex 4, backward
+    "44",       "45",     "46",     "4.4",     "4.5",               // vertex 4, forward
+    "A5",       "51",     "52",     "53",      "5.1", "5.2",        // last vertex, backward
+    "S",        "C"};
+
+const std::string count_5_file =
+    " 5 ,T1\r\n"
+    " 1000.5 , 2000 , 100.25 , 0 \r\n"
+    "-1 , 1000 , .001 , 359.9999 \r\n"
+    "A1, 1 , 2 , 3 , 1.1 , 1.2 \r\n"
+    "A2, 21 , 22 , 23 , 2.1 , 2.2 \r\n"
+    " 24 , 25 , 26 , 2.4 , 2.5 \r\n"
+    "A3, x, 31 , 32 , 0 , 3.1 , 3.2 \r\n"
+    " 34 , 35 , 0 , 3.4 , 0 \r\n"
+    "A4, 41 , 42 , 43 , 4.1 ,-4.2 \r\n"
+    " 44 , 45 , 46 , 4.4 , 4.5 \r\n"
+    "A5, 51 , 52 , 53 , 5.1 , 5.2 \r\n"
+    "S\r\n"
+    "C\r\n";
+
+struct FileCase {
+  const std::vector<std::string>* answers;
+  const std::string* file;
+};
+
+class TraverseKeyTest : public ::testing::TestWithParam<std::tuple<char, FileCase>> {};
 
 // Keys "2" and "3" with equal answers write the same bytes.
 TEST_P(TraverseKeyTest, WholeRunFileByteForByte) {
-  EXPECT_EQ(dialogue_runs::file_of_run(GetParam(), count_3_answers, "trav.txt"), count_3_file);
+  const auto& [key, c] = GetParam();
+  EXPECT_EQ(dialogue_runs::file_of_run(key, *c.answers, "trav.txt"), *c.file);
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, TraverseKeyTest, ::testing::Values('2', '3'));
+INSTANTIATE_TEST_SUITE_P(Keys, TraverseKeyTest,
+                         ::testing::Combine(::testing::Values('2', '3'),
+                                            ::testing::Values(FileCase{&count_3_answers,
+                                                                       &count_3_file},
+                                                              FileCase{&count_5_answers,
+                                                                       &count_5_file})));
 
 // The answers of a traverse whose every sight is the same, with the given
 // count and number of intermediate passes, up to the last vertex's "Nome :".
@@ -104,6 +147,43 @@ INSTANTIATE_TEST_SUITE_P(
         CountCase{"3", 1, " 3 ,T1", tab29 + " 3  " + vertice, ""},
         CountCase{"3.5", 1, " 3.5 ,T1", tab29 + " 3.5", std::string(33, ' ') + vertice},
         CountCase{"5", 3, " 5 ,T1", tab29 + " 5  " + vertice, ""}));
+
+// Count 102: the headings of vertices 2 to 99 take one row; from vertex 100
+// on, and for the last vertex 102, ".º Vertice " stands on row 2 and the
+// questions one row lower.
+TEST(Traverse, VertexHeadingTakesTwoRowsFromVertex100) {
+  harness::RoutineRun run;
+  dialogue_runs::start(run, '2', answers_to_last_vertex("102", 97));  // passes 2 to 98
+  EXPECT_EQ(run.row_text(1), padded(tab29 + " 99 " + vertice));
+  EXPECT_EQ(run.row_text(2), padded("Nome :"));
+  const std::vector<std::string> pass = {"V", "1", "2", "3", "1.5", "1.6",
+                                         "1", "2", "3", "1.5", "1.6"};
+  for (const std::string& a : pass) run.answer(a);
+  run.settle();
+  for (int vertex : {100, 101, 102}) {
+    SCOPED_TRACE(vertex);
+    EXPECT_EQ(run.row_text(1), padded(tab29 + " " + std::to_string(vertex)));
+    EXPECT_EQ(run.row_text(2), padded(std::string(33, ' ') + vertice));
+    EXPECT_EQ(run.row_text(3), padded("Nome :"));
+    if (vertex == 102) break;
+    for (const std::string& a : pass) run.answer(a);
+    run.settle();
+  }
+  for (const char* a : {"L", "1", "2", "3", "1.5", "1.6"}) run.answer(a);
+  run.settle();
+  EXPECT_EQ(run.row_text(1), padded("Nome do Topografo  :"));  // the closing's clear
+  EXPECT_EQ(run.row_text(2), padded(""));
+  for (const char* a : {"S", "C"}) run.answer(a);
+  run.settle();
+  dialogue_runs::finish(run);
+  const std::string file = run.file_bytes("trav.txt");
+  EXPECT_TRUE(file.starts_with(" 102 ,T1\r\n")) << file.substr(0, 20);
+  std::size_t records = 0;
+  for (std::size_t at = file.find("\r\n"); at != std::string::npos; at = file.find("\r\n", at + 2))
+    ++records;
+  EXPECT_EQ(records, 7u + 2u * 100u);
+  EXPECT_TRUE(file.ends_with("L, 1 , 2 , 3 , 1.5 , 1.6 \r\nS\r\nC\r\n"));
+}
 
 // The screens: start and end vertex, first vertex, an intermediate vertex.
 TEST(Traverse, Screens) {
