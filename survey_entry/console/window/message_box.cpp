@@ -6,6 +6,7 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <optional>
 #include <string_view>
@@ -19,6 +20,35 @@ constexpr int margin = 14;
 constexpr int button_min_width = 75;
 constexpr int button_gap = 10;
 constexpr int box_min_width = 240;
+
+// Xlib's default error handler ends the process. A request of a box can fail
+// for reasons outside its control: the window that had the focus before it
+// was unmapped (iconified) while the box was up, or a window manager had not
+// yet mapped the box's frame. Such a failure must not end the run, so errors
+// on a box's own display connection are dropped; those of every other
+// connection go on to the handler that was there before. The handler is
+// installed once and stays, so that no other thread ever sees it half set.
+std::atomic<Display*> box_display{nullptr};
+XErrorHandler previous_error_handler = nullptr;
+
+int box_error_handler(Display* display, XErrorEvent* error) {
+  if (display == box_display.load()) return 0;
+  return previous_error_handler != nullptr ? previous_error_handler(display, error) : 0;
+}
+
+void install_box_error_handler() {
+  static const bool installed = [] {
+    previous_error_handler = XSetErrorHandler(box_error_handler);
+    return true;
+  }();
+  (void)installed;
+}
+
+bool viewable(Display* display, Window window) {
+  XWindowAttributes attributes;
+  return XGetWindowAttributes(display, window, &attributes) != 0 &&
+         attributes.map_state == IsViewable;
+}
 
 struct Button {
   BoxAnswer answer;
@@ -107,10 +137,13 @@ class MessageBox {
       XNextEvent(display_, &event);
       switch (event.type) {
         case MapNotify:
-          // Only a viewable window may take the focus.
-          XSetInputFocus(display_, window_, RevertToPointerRoot, CurrentTime);
+          take_focus();
           break;
         case Expose:
+          // Expose comes only to a viewable window: the focus that the
+          // MapNotify could not give yet (a window manager maps the box's
+          // frame after the box) is given now.
+          take_focus();
           if (event.xexpose.count == 0) draw();
           break;
         case KeyPress:
@@ -346,10 +379,20 @@ class MessageBox {
     }
   }
 
-  // Gives the focus back where it was, when that place surely still exists:
-  // an X error here would end the process.
+  // Takes the keyboard focus, once, as soon as the box is viewable: only a
+  // viewable window may have it.
+  void take_focus() {
+    if (has_focus_ || !viewable(display_, window_)) return;
+    XSetInputFocus(display_, window_, RevertToPointerRoot, CurrentTime);
+    has_focus_ = true;
+  }
+
+  // Gives the focus back where it was, when that place surely still exists
+  // and can take it: the program window only while it is viewable (it may
+  // have been iconified meanwhile).
   void restore_focus(Window previous, int revert) {
-    if (previous == owner_ || previous == PointerRoot || previous == None) {
+    if ((previous == owner_ && viewable(display_, owner_)) || previous == PointerRoot ||
+        previous == None) {
       XSetInputFocus(display_, previous, revert, CurrentTime);
     }
   }
@@ -367,6 +410,7 @@ class MessageBox {
   int width_ = 0, height_ = 0;
   int focus_ = 0;
   int armed_ = -1;
+  bool has_focus_ = false;
 };
 
 BoxAnswer unanswered(BoxButtons buttons) {
@@ -383,11 +427,17 @@ BoxAnswer show_message_box(const char* display_name, unsigned long owner, const 
     std::fflush(stderr);
     return unanswered(buttons);
   }
+  install_box_error_handler();
+  box_display.store(display);
   BoxAnswer answer;
   {
     MessageBox box(display, static_cast<Window>(owner), title, text, buttons);
     answer = box.run();
   }
+  // The requests still queued (the window's destruction) are sent while
+  // their errors are still dropped.
+  XSync(display, False);
+  box_display.store(nullptr);
   XCloseDisplay(display);
   return answer;
 }
