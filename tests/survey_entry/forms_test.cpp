@@ -30,8 +30,7 @@ TEST_P(NumberedLabelTest, NameStartsInTheNextZone) {
     question(61, "", name);
   });
   run.answer("X");
-  run.settle();
-  ASSERT_TRUE(run.halted());
+  ASSERT_TRUE(run.wait_for([&] { return run.halted(); }));
   const std::string row = run.row_text(1);
   EXPECT_EQ(row.substr(0, 7), "Nome da");
   EXPECT_EQ(row.find('X'), static_cast<std::size_t>(c.name_column - 1)) << row;
@@ -52,8 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(NumberedLabel, FirstStationRow) {
   harness::RoutineRun run([] { numbered_label(60, "Nome da", 1, station); });
-  run.settle();
-  ASSERT_TRUE(run.halted());
+  ASSERT_TRUE(run.wait_for([&] { return run.halted(); }));
   EXPECT_EQ(run.row_text(1), std::string("Nome da 1 .\xA6  ESTACAO :") + std::string(57, ' '));
   EXPECT_EQ(console::cursor_column(), 29);
 }
@@ -67,8 +65,7 @@ TEST(SubHeading, NameThatDoesNotFitMovesToTheNextRow) {
     sub_heading(67, {"Estacao :", fits});
     sub_heading(67, {"Estacao :", too_long});
   });
-  run.settle();
-  ASSERT_TRUE(run.halted());
+  ASSERT_TRUE(run.wait_for([&] { return run.halted(); }));
   EXPECT_EQ(run.row_text(1), std::string(29, ' ') + "Estacao :" + fits);
   EXPECT_EQ(run.row_text(2), std::string(29, ' ') + "Estacao :" + std::string(42, ' '));
   EXPECT_EQ(run.row_text(3), too_long + std::string(37, ' '));
@@ -86,8 +83,7 @@ class VertexHeadingTest : public ::testing::TestWithParam<HeadingCase> {};
 TEST_P(VertexHeadingTest, Rows) {
   const HeadingCase c = GetParam();
   harness::RoutineRun run([&] { vertex_heading(130, c.vertex); });
-  run.settle();
-  ASSERT_TRUE(run.halted());
+  ASSERT_TRUE(run.wait_for([&] { return run.halted(); }));
   const auto padded = [](std::string s) { return s + std::string(80 - s.size(), ' '); };
   EXPECT_EQ(run.row_text(1), padded(c.row1));
   EXPECT_EQ(run.row_text(2), padded(c.row2));
@@ -123,8 +119,7 @@ TEST(RecordWrite, CutRecordDoesNotSwallowTheNextOne) {
     close_all(84);
   });
   run.answer_error_boxes({true});
-  run.settle();
-  ASSERT_TRUE(run.halted());
+  ASSERT_TRUE(run.wait_for([&] { return run.halted(); }));
   setrlimit(RLIMIT_FSIZE, &saved);
   const auto boxes = run.shown_boxes();
   ASSERT_EQ(boxes.size(), 1u);
