@@ -10,10 +10,12 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "survey_entry/console/run_control.h"
@@ -52,8 +54,27 @@ struct WindowState {
   bool shown_blinks = false;
   bool shown_phase = false;
   bool have_frame = false;
-  bool upload_pending = false;
+  // Pixel rows [upload_first, upload_end) of pixels differ from the texture.
+  int upload_first = 0;
+  int upload_end = 0;
   std::vector<std::uint32_t> pixels = std::vector<std::uint32_t>(frame_pixels);
+  std::vector<std::uint32_t> composed = std::vector<std::uint32_t>(frame_pixels);
+
+  // Partial presentation: with GLX_MESA_copy_sub_buffer the back buffer is
+  // never swapped, only copied to the window, so it keeps the last frame and
+  // a change (a cursor blink, one echoed key) is drawn and copied as the few
+  // rows it covers. Without the extension every frame is a full swap.
+  PFNGLXCOPYSUBBUFFERMESAPROC copy_sub_buffer = nullptr;
+  bool back_buffer_valid = false;
+  // A new window size reaches the renderer's buffers only through swaps:
+  // with Mesa's software renderer the first frame after a reshape may still
+  // be drawn at the old size. So the first two whole frames after a reshape
+  // (and at the start) are swapped, and only then is the back buffer trusted
+  // to hold the whole frame for copies.
+  static constexpr int swaps_after_reshape = 2;
+  int swap_pending = swaps_after_reshape;
+  int window_width_now = window_width;
+  int window_height_now = window_height;
 };
 
 WindowState& state() {
@@ -79,6 +100,37 @@ std::uint64_t frame_counter_now() {
   return static_cast<std::uint64_t>(ms) / frame_period_ms;
 }
 
+void present_changed_rows();
+
+// Widens [first, end) to the pixel rows where the new frame differs from the
+// previous one, so that the upload (the costly part with a software
+// renderer) covers only what changed: a cursor blink is one pixel row.
+void mark_changed_rows(const std::vector<std::uint32_t>& next,
+                       const std::vector<std::uint32_t>& previous, bool have_previous, int& first,
+                       int& end) {
+  int changed_first = have_previous ? frame_height : 0;
+  int changed_end = have_previous ? 0 : frame_height;
+  if (have_previous) {
+    for (int row = 0; row < frame_height; ++row) {
+      const std::size_t offset = static_cast<std::size_t>(row) * frame_width;
+      if (!std::equal(next.begin() + static_cast<std::ptrdiff_t>(offset),
+                      next.begin() + static_cast<std::ptrdiff_t>(offset + frame_width),
+                      previous.begin() + static_cast<std::ptrdiff_t>(offset))) {
+        changed_first = std::min(changed_first, row);
+        changed_end = row + 1;
+      }
+    }
+  }
+  if (changed_first >= changed_end) return;
+  if (first >= end) {
+    first = changed_first;
+    end = changed_end;
+  } else {
+    first = std::min(first, changed_first);
+    end = std::max(end, changed_end);
+  }
+}
+
 // Builds a new frame when the screen, the cursor or (for a screen that
 // blinks) the blink phase differ from the frame shown.
 void refresh_frame() {
@@ -88,13 +140,18 @@ void refresh_frame() {
   ScreenSnapshot snapshot = take_screen_snapshot();
   const bool blinks = snapshot_blinks(snapshot);
   if (s.have_frame && snapshot == s.shown && (!blinks || phase == s.shown_phase)) return;
-  compose_frame(snapshot, *s.font, phase, s.pixels);
+  compose_frame(snapshot, *s.font, phase, s.composed);
+  mark_changed_rows(s.composed, s.pixels, s.have_frame, s.upload_first, s.upload_end);
+  s.pixels.swap(s.composed);
   s.shown = snapshot;
   s.shown_blinks = blinks;
   s.shown_phase = phase;
   s.have_frame = true;
-  s.upload_pending = true;
-  glutPostRedisplay();
+  if (s.copy_sub_buffer != nullptr && s.back_buffer_valid) {
+    present_changed_rows();
+  } else {
+    glutPostRedisplay();
+  }
 }
 
 // How long the loop may sleep when nothing arrives: for ever, unless the
@@ -111,18 +168,20 @@ int sleep_timeout_ms() {
   return static_cast<int>(next_change - elapsed) + 1;
 }
 
-void display_callback() {
+void upload_changed_rows() {
   WindowState& s = state();
   glBindTexture(GL_TEXTURE_2D, s.texture);
-  if (s.upload_pending) {
+  if (s.upload_first < s.upload_end) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, frame_width, frame_height, GL_BGRA,
-                    GL_UNSIGNED_INT_8_8_8_8_REV, s.pixels.data());
-    s.upload_pending = false;
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, s.upload_first, frame_width, s.upload_end - s.upload_first,
+                    GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                    s.pixels.data() + static_cast<std::size_t>(s.upload_first) * frame_width);
   }
-  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+// Draws the frame over the whole window (within the scissor box, if one is on).
+void draw_frame_quad() {
   glEnable(GL_TEXTURE_2D);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   constexpr float u = static_cast<float>(frame_width) / texture_width;
@@ -139,10 +198,55 @@ void display_callback() {
   glVertex2f(-1.0f, -1.0f);
   glEnd();
   glDisable(GL_TEXTURE_2D);
-  glutSwapBuffers();
+}
+
+// Shows only the window rows that the changed frame rows cover.
+void present_changed_rows() {
+  WindowState& s = state();
+  if (s.upload_first >= s.upload_end) return;
+  const int height = s.window_height_now;
+  // Frame rows [first, end) cover window rows [top, bottom) from the top,
+  // widened by one for the scaling's rounding.
+  const int top = std::max(0, s.upload_first * height / frame_height - 1);
+  const int bottom = std::min(height, (s.upload_end * height + frame_height - 1) / frame_height + 1);
+  upload_changed_rows();
+  s.upload_first = s.upload_end = 0;
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(0, height - bottom, s.window_width_now, bottom - top);
+  draw_frame_quad();
+  glDisable(GL_SCISSOR_TEST);
+  s.copy_sub_buffer(s.display, s.window, 0, height - bottom, s.window_width_now, bottom - top);
+  glFlush();
+}
+
+// The whole window: on the first frame, after a reshape or an exposure.
+void display_callback() {
+  WindowState& s = state();
+  upload_changed_rows();
+  s.upload_first = s.upload_end = 0;
+  // The frame covers the whole window, so nothing needs clearing first.
+  draw_frame_quad();
+  if (s.copy_sub_buffer == nullptr) {
+    glutSwapBuffers();
+    return;
+  }
+  // Swapped until the renderer's buffers have the window's size, then drawn
+  // once more, so that the back buffer holds the whole frame for copies.
+  for (; s.swap_pending > 0; --s.swap_pending) {
+    glutSwapBuffers();
+    draw_frame_quad();
+  }
+  s.copy_sub_buffer(s.display, s.window, 0, 0, s.window_width_now, s.window_height_now);
+  glFlush();
+  s.back_buffer_valid = true;
 }
 
 void reshape_callback(int width, int height) {
+  WindowState& s = state();
+  s.window_width_now = width;
+  s.window_height_now = height;
+  s.back_buffer_valid = false;
+  s.swap_pending = WindowState::swaps_after_reshape;
   glViewport(0, 0, width, height);
   glutPostRedisplay();
 }
@@ -216,6 +320,12 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
   }
 
   create_texture();
+  const char* glx_extensions =
+      glXQueryExtensionsString(s.display, DefaultScreen(s.display));
+  if (glx_extensions != nullptr && std::strstr(glx_extensions, "GLX_MESA_copy_sub_buffer")) {
+    s.copy_sub_buffer = reinterpret_cast<PFNGLXCOPYSUBBUFFERMESAPROC>(
+        glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
+  }
   s.wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (s.wake_fd < 0) {
     std::perror("survey_entry: eventfd");
