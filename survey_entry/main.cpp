@@ -4,13 +4,16 @@
 #include <X11/Xlib.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
 
+#include "survey_entry/console/keyboard.h"
 #include "survey_entry/console/run_control.h"
 #include "survey_entry/console/text_screen.h"
 #include "survey_entry/console/window/font.h"
@@ -38,6 +41,9 @@ namespace {
 constexpr int exit_start_failure = 2;
 // A run whose display went away under it.
 constexpr int exit_display_lost = 1;
+// The place number the critical "Out of memory" box names for a memory
+// failure of the routine outside the console operations that name their own.
+constexpr std::uint32_t routine_memory_place = 1;
 
 bool enter_executable_folder() {
   std::error_code error;
@@ -90,7 +96,20 @@ int main(int argc, char** argv) {
   console::set_screen_change_listener(console::window::wake_program_window);
   console::start_x11_keyboard(window);
 
-  std::thread([] { survey_entry::survey_entry_main(); }).detach();
+  std::thread([] {
+    // The keyboard has reported its lock states: start the routine with an
+    // empty key queue.
+    while (!console::take_key().empty()) {
+    }
+    try {
+      survey_entry::survey_entry_main();
+    } catch (const std::bad_alloc&) {
+      // No memory for a value or a text of the routine: the critical box
+      // ends the run, rather than an abort from the escaped exception.
+      console::raise_runtime_error(console::critical_error_code(routine_memory_place));
+      console::halt_program();
+    }
+  }).detach();
   std::thread([] { console::run_stop_sequence(); }).detach();
   console::window::serve_program_window();
 }

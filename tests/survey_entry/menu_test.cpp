@@ -124,6 +124,37 @@ TEST(Menu, ClosingTheWindowAtTheMenuEndsTheRun) {
   EXPECT_TRUE(std::filesystem::is_empty(run.folder()));
 }
 
+// A pause during the menu key wait holds the key read; the press that ends
+// the pause is not delivered, so it chooses nothing.
+TEST(Menu, KeyThatEndsAPauseChoosesNothing) {
+  harness::RoutineRun run;
+  run.settle();
+  run.press(Key::of(NamedKey::pause));
+  run.press(Key::byte('4'));
+  run.settle();
+  EXPECT_FALSE(console::pause_flag.load());
+  ASSERT_FALSE(run.exited());
+  expect_menu_picture(run);
+  run.press(Key::byte('0'));
+  run.settle();
+  EXPECT_EQ(run.row_text(25), padded("Press any key to continue"));
+}
+
+// A stop request at the end prompt ends the run at the next pass of its
+// wait, with no key typed.
+TEST(Menu, StopAtTheEndPromptEndsTheRun) {
+  harness::RoutineRun run;
+  run.press(Key::byte('0'));
+  run.settle();
+  ASSERT_EQ(run.row_text(25), padded("Press any key to continue"));
+  ASSERT_FALSE(run.exited());
+  run.close_window();
+  ASSERT_TRUE(run.wait_for_exit());
+  EXPECT_EQ(run.exit_code(), 0);
+  EXPECT_TRUE(run.halted());
+  EXPECT_TRUE(std::filesystem::is_empty(run.folder()));
+}
+
 TEST(Menu, DrawingLeavesTheLoopCounterAtSix) {
   survey_entry::ProgramValues values;
   harness::RoutineRun run([&] { survey_entry::draw_menu(values); });
