@@ -151,6 +151,78 @@ TEST(Frame, SnapshotsDifferInAnyCellOrCursorField) {
   EXPECT_FALSE(changed == base);
 }
 
+// Each step changes the screen as the routine or the blink timer does; the
+// updated pixels must equal a whole new frame, and only the rows reported
+// may have changed.
+TEST(Frame, UpdateRedrawsExactlyTheRowsThatLookDifferent) {
+  const Font font = pattern_font();
+  ScreenSnapshot shown = blank_snapshot(0x31);
+  shown.cursor_row = 3;
+  shown.cursor_column = 20;
+  bool shown_phase = false;
+  std::vector<std::uint32_t> pixels(frame_pixels);
+  compose_frame(shown, font, shown_phase, pixels);
+
+  struct Step {
+    const char* what;
+    void (*change)(ScreenSnapshot&, bool&);
+    int first, end;  // rows expected redrawn
+  };
+  const Step steps[] = {
+      {"nothing", [](ScreenSnapshot&, bool&) {}, 0, 0},
+      {"phase without blink or cursor", [](ScreenSnapshot&, bool& p) { p = !p; }, 0, 0},
+      {"cursor shown", [](ScreenSnapshot& s, bool&) { s.cursor_visible = true; }, 3, 4},
+      {"cursor blinks off", [](ScreenSnapshot&, bool& p) { p = !p; }, 3, 4},
+      {"cursor blinks on", [](ScreenSnapshot&, bool& p) { p = !p; }, 3, 4},
+      {"key echoed, cursor moves on",
+       [](ScreenSnapshot& s, bool&) {
+         cell_at(s, 3, 20).character = 'a';
+         s.cursor_column = 21;
+       },
+       3, 4},
+      {"cursor to the next row", [](ScreenSnapshot& s, bool&) { s.cursor_row = 4; }, 3, 5},
+      {"blinking cell far away",
+       [](ScreenSnapshot& s, bool&) { cell_at(s, 20, 1) = Cell{'B', 0xB1}; }, 20, 21},
+      {"phase with blinking cell and cursor", [](ScreenSnapshot&, bool& p) { p = !p; }, 4, 21},
+      {"cursor hidden in the off phase",
+       [](ScreenSnapshot& s, bool&) {
+         s.cursor_visible = false;
+         s.cursor_row = 10;
+       },
+       0, 0},
+      {"last cell", [](ScreenSnapshot& s, bool&) { cell_at(s, 25, 80).character = 'z'; }, 25, 26},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    ScreenSnapshot next = shown;
+    bool next_phase = shown_phase;
+    step.change(next, next_phase);
+    const std::vector<std::uint32_t> before = pixels;
+    const RowSpan rows = update_frame(shown, shown_phase, next, next_phase, font, pixels);
+    std::vector<std::uint32_t> whole(frame_pixels);
+    compose_frame(next, font, next_phase, whole);
+    ASSERT_EQ(pixels, whole);
+    if (step.first == 0) {
+      EXPECT_TRUE(rows.empty());
+    } else {
+      EXPECT_EQ(rows.first, step.first);
+      EXPECT_EQ(rows.end, step.end);
+    }
+    // Outside the span reported, not one pixel was touched.
+    const std::size_t span_first = rows.empty() ? 0 : static_cast<std::size_t>(rows.first - 1) *
+                                                          glyph_height * frame_width;
+    const std::size_t span_end = rows.empty() ? 0 : static_cast<std::size_t>(rows.end - 1) *
+                                                        glyph_height * frame_width;
+    for (std::size_t i = 0; i < frame_pixels; ++i) {
+      if (i < span_first || i >= span_end) {
+        ASSERT_EQ(pixels[i], before[i]) << "pixel " << i;
+      }
+    }
+    shown = next;
+    shown_phase = next_phase;
+  }
+}
+
 TEST(Font, TheScreenFontHoldsTheCodePage437Glyphs) {
   std::string error;
   const auto font = load_psf_font(screen_font_path(), error);

@@ -55,4 +55,18 @@ constexpr std::uint32_t pixel_of(Rgb colour) {
 void compose_frame(const ScreenSnapshot& snapshot, const Font& font, bool blink_phase,
                    std::span<std::uint32_t> pixels);
 
+// Text rows [first, end) (1 to 25); empty when first >= end.
+struct RowSpan {
+  int first = 0;
+  int end = 0;
+  bool empty() const { return first >= end; }
+};
+
+// Turns pixels that show `shown` in shown_phase into the frame of `next` in
+// next_phase, redrawing only the text rows that look different, and returns
+// the span of the rows redrawn: for a cursor blink or one echoed key that is
+// one row of 25.
+RowSpan update_frame(const ScreenSnapshot& shown, bool shown_phase, const ScreenSnapshot& next,
+                     bool next_phase, const Font& font, std::span<std::uint32_t> pixels);
+
 }  // namespace console::window

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -58,7 +59,6 @@ struct WindowState {
   int upload_first = 0;
   int upload_end = 0;
   std::vector<std::uint32_t> pixels = std::vector<std::uint32_t>(frame_pixels);
-  std::vector<std::uint32_t> composed = std::vector<std::uint32_t>(frame_pixels);
 
   // Partial presentation: with GLX_MESA_copy_sub_buffer the back buffer is
   // never swapped, only copied to the window, so it keeps the last frame and
@@ -102,35 +102,6 @@ std::uint64_t frame_counter_now() {
 
 void present_changed_rows();
 
-// Widens [first, end) to the pixel rows where the new frame differs from the
-// previous one, so that the upload (the costly part with a software
-// renderer) covers only what changed: a cursor blink is one pixel row.
-void mark_changed_rows(const std::vector<std::uint32_t>& next,
-                       const std::vector<std::uint32_t>& previous, bool have_previous, int& first,
-                       int& end) {
-  int changed_first = have_previous ? frame_height : 0;
-  int changed_end = have_previous ? 0 : frame_height;
-  if (have_previous) {
-    for (int row = 0; row < frame_height; ++row) {
-      const std::size_t offset = static_cast<std::size_t>(row) * frame_width;
-      if (!std::equal(next.begin() + static_cast<std::ptrdiff_t>(offset),
-                      next.begin() + static_cast<std::ptrdiff_t>(offset + frame_width),
-                      previous.begin() + static_cast<std::ptrdiff_t>(offset))) {
-        changed_first = std::min(changed_first, row);
-        changed_end = row + 1;
-      }
-    }
-  }
-  if (changed_first >= changed_end) return;
-  if (first >= end) {
-    first = changed_first;
-    end = changed_end;
-  } else {
-    first = std::min(first, changed_first);
-    end = std::max(end, changed_end);
-  }
-}
-
 // Builds a new frame when the screen, the cursor or (for a screen that
 // blinks) the blink phase differ from the frame shown.
 void refresh_frame() {
@@ -140,9 +111,20 @@ void refresh_frame() {
   ScreenSnapshot snapshot = take_screen_snapshot();
   const bool blinks = snapshot_blinks(snapshot);
   if (s.have_frame && snapshot == s.shown && (!blinks || phase == s.shown_phase)) return;
-  compose_frame(snapshot, *s.font, phase, s.composed);
-  mark_changed_rows(s.composed, s.pixels, s.have_frame, s.upload_first, s.upload_end);
-  s.pixels.swap(s.composed);
+  RowSpan changed{1, screen_rows + 1};
+  if (s.have_frame) {
+    changed = update_frame(s.shown, s.shown_phase, snapshot, phase, *s.font, s.pixels);
+  } else {
+    compose_frame(snapshot, *s.font, phase, s.pixels);
+  }
+  // Widen the rows still to be uploaded by those redrawn now.
+  const int first = (changed.first - 1) * glyph_height;
+  const int end = (changed.end - 1) * glyph_height;
+  if (!changed.empty()) {
+    const bool none_pending = s.upload_first >= s.upload_end;
+    s.upload_first = none_pending ? first : std::min(s.upload_first, first);
+    s.upload_end = none_pending ? end : std::max(s.upload_end, end);
+  }
   s.shown = snapshot;
   s.shown_blinks = blinks;
   s.shown_phase = phase;
@@ -283,6 +265,11 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
 
   // freeglut reports a display it cannot open (or one without GLX) through
   // its error function, which ends the run with the start failure's code.
+  // Mesa's software renderer starts one worker thread per core, and waking
+  // them for a strip of a few rows (a cursor blink, an echoed key) costs
+  // more than drawing it: unless the user has chosen a count, it draws on
+  // this thread alone. Other renderers ignore the variable.
+  setenv("LP_NUM_THREADS", "0", 0);
   glutInitErrorFunc(glut_error);
   glutInit(&argc, argv);
   glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGBA);
