@@ -10,12 +10,6 @@
 namespace survey_entry {
 namespace {
 
-// True while the last record was cut by a failed write after some of its
-// items reached the file: its line has no CR LF yet. The next record ends
-// that line first, so that it is not glued to the fragment. Program thread
-// only; a newly opened file has no open line.
-bool cut_record_line = false;
-
 template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
@@ -91,7 +85,6 @@ void select_screen_mode_0(StatementNumber n) {
 
 void open_output_file(StatementNumber n, const console::Text& name) {
   console::open_file(name, output_file_number);
-  cut_record_line = false;
   statement_end(n);
 }
 
@@ -129,11 +122,8 @@ void question(StatementNumber n, std::string_view prompt, double& value) { ask(n
 
 void record_write(StatementNumber n, std::initializer_list<RecordField> fields) {
   if (fields.size() == 0) return statement_end(n);
-  if (cut_record_line) {
-    console::print_text_to_file(output_file_number, console::Text(), false, false, true);
-    if (!item_error_pending()) cut_record_line = false;
-  }
-  bool item_written = false;
+  // A failed item ends the record where it stands, without its CR LF, so
+  // after a Yes the next record written goes on on the same line.
   const RecordField* const last = fields.end() - 1;
   for (const RecordField* field = fields.begin(); field != fields.end(); ++field) {
     if (field != fields.begin()) {
@@ -145,9 +135,7 @@ void record_write(StatementNumber n, std::initializer_list<RecordField> fields) 
     const bool is_number = !std::holds_alternative<std::string_view>(*field);
     console::print_text_to_file(output_file_number, field_text(*field), is_number, false,
                                 field == last);
-    if (!item_error_pending()) item_written = true;
   }
-  if (item_written && item_error_pending()) cut_record_line = true;
   statement_end(n);
 }
 

@@ -104,7 +104,10 @@ INSTANTIATE_TEST_SUITE_P(
 // A write that fails inside a record (here the file size limit) cuts it at
 // that item; after Yes the next record starts on a line of its own instead
 // of continuing the fragment's line.
-TEST(RecordWrite, CutRecordDoesNotSwallowTheNextOne) {
+// A failed item cuts its record: the items before it stay, the rest and the
+// CR LF are not written, and after Yes the next record goes on on the same
+// line.
+TEST(RecordWrite, CutRecordIsFollowedOnItsLineByTheNextOne) {
   rlimit saved{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
   harness::RoutineRun run([&] {
@@ -125,7 +128,7 @@ TEST(RecordWrite, CutRecordDoesNotSwallowTheNextOne) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, "Unhandled Error #75");
   EXPECT_EQ(boxes[0].text, "Line: 65 (in main module)\nPath/File access error\nContinue?");
-  EXPECT_EQ(run.file_bytes("cut.txt"), "first, 1.5 \r\nabcdefgh\r\nnext, 2 \r\n");
+  EXPECT_EQ(run.file_bytes("cut.txt"), "first, 1.5 \r\nabcdefghnext, 2 \r\n");
 }
 
 }  // namespace
