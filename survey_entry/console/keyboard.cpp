@@ -320,7 +320,7 @@ Text read_keys(int count, int /*file_number*/, int source_flag) {
     if (stop_flag.load(std::memory_order_acquire)) return result;
     if (n == result.size()) return result;
     statement_boundary_check(0);
-    sleep_ms(10);
+    key_wait_sleep(10);
   }
 }
 

@@ -150,7 +150,7 @@ class LineInput {
         key = ' ';
         taken = true;
       } else {
-        sleep_ms(key_poll_ms);
+        key_wait_sleep(key_poll_ms);
         const Text text = take_key();
         if (text.size() == 1) {
           key = static_cast<std::uint8_t>(text[0]);

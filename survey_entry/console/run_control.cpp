@@ -28,6 +28,7 @@ namespace {
 std::atomic<std::uint32_t> pending_code{0};
 
 std::atomic<unsigned> sleep_divisor{1};
+std::atomic<std::uint64_t> key_waits{0};
 
 constexpr unsigned check_poll_ms = 10;
 constexpr unsigned main_side_poll_ms = 16;
@@ -112,7 +113,7 @@ void statement_boundary_check(std::uint32_t statement) {
   for (;;) {
     if (stop_flag.load(std::memory_order_acquire)) halt_program();
     if (!pause_flag.load(std::memory_order_acquire)) break;
-    sleep_ms(check_poll_ms);
+    key_wait_sleep(check_poll_ms);
   }
   if (error_pending()) report_runtime_error(statement);
 }
@@ -167,6 +168,13 @@ void sleep_ms(unsigned ms) {
   const auto us = std::chrono::microseconds(ms) * 1000 / (divisor == 0 ? 1u : divisor);
   std::this_thread::sleep_for(us);
 }
+
+void key_wait_sleep(unsigned ms) {
+  key_waits.fetch_add(1, std::memory_order_relaxed);
+  sleep_ms(ms);
+}
+
+std::uint64_t key_wait_count() { return key_waits.load(std::memory_order_relaxed); }
 
 void set_sleep_divisor(unsigned divisor) {
   sleep_divisor.store(divisor == 0 ? 1u : divisor, std::memory_order_relaxed);

@@ -68,6 +68,13 @@ void report_runtime_error(std::uint32_t statement);
 void sleep_ms(unsigned ms);
 void set_sleep_divisor(unsigned divisor);
 
+// The sleep of a wait for a key (program thread): the menu's key read, the
+// line input and the end prompt when no key came, and the wait of a pause.
+// These sleeps are counted, so that an observer can tell a program thread
+// that waits for keys from one that is still at work.
+void key_wait_sleep(unsigned ms);
+std::uint64_t key_wait_count();  // any thread
+
 // Restores the start state of all run-control flags and the pending error.
 void run_control_reset();
 

@@ -22,9 +22,6 @@ using Clock = std::chrono::steady_clock;
 struct ProgramParked {};
 struct ProcessExited {};
 
-// How long the screen and the queue must stay unchanged before the run is
-// taken to be idle in a wait.
-constexpr auto quiet_period = std::chrono::milliseconds(40);
 constexpr auto poll_interval = std::chrono::milliseconds(1);
 constexpr int queue_capacity = 15;
 
@@ -183,20 +180,23 @@ void RoutineRun::press_raw(console::Key key) { console::key_pressed(key); }
 void RoutineRun::release(console::Key key) { console::key_released(key); }
 
 void RoutineRun::settle(std::chrono::milliseconds timeout) {
+  // Idle: the queue is empty and the program thread has gone to sleep in a
+  // wait for keys twice in a row with the screen unchanged. Counting its
+  // waits rather than watching the clock keeps a slow or late program
+  // thread from looking idle.
   const auto deadline = Clock::now() + timeout;
   std::uint64_t changes = console::screen_change_count();
-  auto quiet_since = Clock::now();
+  std::uint64_t waits = console::key_wait_count();
   for (;;) {
     if (halted() || exited()) return;
-    const auto now = Clock::now();
     const std::uint64_t current = console::screen_change_count();
     if (current != changes || console::queued_key_count() != 0) {
       changes = current;
-      quiet_since = now;
-    } else if (now - quiet_since >= quiet_period) {
+      waits = console::key_wait_count();
+    } else if (console::key_wait_count() - waits >= 2) {
       return;
     }
-    if (now > deadline) {
+    if (Clock::now() > deadline) {
       ADD_FAILURE() << "the run did not become idle within " << timeout.count() << " ms";
       return;
     }

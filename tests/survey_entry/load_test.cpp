@@ -204,9 +204,10 @@ TEST_P(AnswerBurstTest, KeepsTheFirstFifteenKeys) {
   run.answer("pipe");
   run.answer("T2");
   run.answer("2");
-  run.settle();
-  // Held in the write of the job record: the clear that follows it has not
+  // Held in the write of the job record, which is no wait for keys: the
+  // count's line has ended and the clear that follows the write has not
   // come.
+  ASSERT_TRUE(run.wait_for([] { return console::cursor_row() == 6; }));
   EXPECT_EQ(run.row_text(5), padded("Numero de Estacoes :2"));
 
   const std::string stream = keys_of(small.answers, 3);
