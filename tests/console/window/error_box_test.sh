@@ -101,4 +101,20 @@ wait_box "Unhandled Error #76"
 click_button 1
 code=$(wait_exit 5)
 [[ "$code" == 0 ]] || fail "click on No: exit code $code"
+# Run 4: the key Y takes Yes, even with the program window unmapped while
+# the box is up (the box must not hand the focus back to a hidden window);
+# the run goes on, and the close box then ends it.
+open_missing_folder "$1"
+xdotool type "no_such_folder/x"; xdotool key Return
+wait_box "Unhandled Error #76"
+xdotool windowunmap --sync "$WID"
+xdotool mousemove --window "$BOX" 5 5 key y
+box_gone "Unhandled Error #76"
+[[ $(wait_exit 1) == timeout ]] || fail "Y with the window unmapped ended the run"
+grep -q "X Error" "$RUN_DIR/stderr" && fail "X error after Y: $(cat "$RUN_DIR/stderr")"
+xdotool windowmap --sync "$WID"
+tool wait-row "$WID" 4 "Nome do Trabalho :" || fail "no job question after Y"
+tool close "$WID"
+code=$(wait_exit 5)
+[[ "$code" == 0 ]] || fail "close box after Y: exit code $code"
 echo "error_box_test: ok"
