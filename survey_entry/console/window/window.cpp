@@ -321,7 +321,8 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
   intercept_close_box(s.display, s.window, request_close);
   glutDisplayFunc(display_callback);
   glutReshapeFunc(reshape_callback);
-  refresh_frame();
+  // The first frame is built by serve_program_window, once the program
+  // thread has had the time to draw its first screen.
   return s.window;
 }
 
@@ -344,6 +345,15 @@ bool framebuffer_objects_supported() { return state().framebuffer_objects; }
 void serve_program_window() {
   WindowState& s = state();
   const int x_fd = ConnectionNumber(s.display);
+  // The first textured draw makes Mesa's software renderer set up its
+  // shader compiler and build its shaders, tens of milliseconds. Paid here,
+  // on one pixel of the back buffer that the first frame covers again, it
+  // runs while the program thread draws its first screen, so that the
+  // first frame shown already holds that screen rather than an empty one.
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(0, 0, 1, 1);
+  draw_frame_quad();
+  glDisable(GL_SCISSOR_TEST);
   for (;;) {
     // Clear the wake-up before reading the screen: a change after this
     // point posts a new one, so none is lost.
