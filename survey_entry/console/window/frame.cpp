@@ -13,15 +13,16 @@ std::size_t cell_index(int row, int column) {
   return static_cast<std::size_t>((row - 1) * screen_columns + (column - 1));
 }
 
+bool same_cell(const Cell& a, const Cell& b) {
+  return a.character == b.character && a.attribute == b.attribute;
+}
+
 }  // namespace
 
 bool ScreenSnapshot::operator==(const ScreenSnapshot& other) const {
   return cursor_row == other.cursor_row && cursor_column == other.cursor_column &&
          cursor_visible == other.cursor_visible &&
-         std::equal(cells.begin(), cells.end(), other.cells.begin(),
-                    [](const Cell& a, const Cell& b) {
-                      return a.character == b.character && a.attribute == b.attribute;
-                    });
+         std::equal(cells.begin(), cells.end(), other.cells.begin(), same_cell);
 }
 
 ScreenSnapshot take_screen_snapshot() {
@@ -90,11 +91,7 @@ bool row_differs(const ScreenSnapshot& shown, bool shown_phase, const ScreenSnap
   const auto last = first + screen_columns;
   const auto shown_first =
       shown.cells.begin() + static_cast<std::ptrdiff_t>(cell_index(row, 1));
-  if (!std::equal(first, last, shown_first, [](const Cell& a, const Cell& b) {
-        return a.character == b.character && a.attribute == b.attribute;
-      })) {
-    return true;
-  }
+  if (!std::equal(first, last, shown_first, same_cell)) return true;
   if (shown_phase != next_phase &&
       std::any_of(first, last, [](const Cell& cell) { return (cell.attribute & blink_bit) != 0; })) {
     return true;

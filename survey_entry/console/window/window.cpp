@@ -117,10 +117,10 @@ void refresh_frame() {
   } else {
     compose_frame(snapshot, *s.font, phase, s.pixels);
   }
-  // Widen the rows still to be uploaded by those redrawn now.
-  const int first = (changed.first - 1) * glyph_height;
-  const int end = (changed.end - 1) * glyph_height;
+  // Widen the pixel rows still to be uploaded by those redrawn now.
   if (!changed.empty()) {
+    const int first = (changed.first - 1) * glyph_height;
+    const int end = (changed.end - 1) * glyph_height;
     const bool none_pending = s.upload_first >= s.upload_end;
     s.upload_first = none_pending ? first : std::min(s.upload_first, first);
     s.upload_end = none_pending ? end : std::max(s.upload_end, end);
@@ -182,6 +182,15 @@ void draw_frame_quad() {
   glDisable(GL_TEXTURE_2D);
 }
 
+// Draws the part of the frame that falls in the window's pixel box (GL
+// coordinates, from the bottom-left corner).
+void draw_frame_within(int x, int y, int width, int height) {
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(x, y, width, height);
+  draw_frame_quad();
+  glDisable(GL_SCISSOR_TEST);
+}
+
 // Shows only the window rows that the changed frame rows cover.
 void present_changed_rows() {
   WindowState& s = state();
@@ -193,10 +202,7 @@ void present_changed_rows() {
   const int bottom = std::min(height, (s.upload_end * height + frame_height - 1) / frame_height + 1);
   upload_changed_rows();
   s.upload_first = s.upload_end = 0;
-  glEnable(GL_SCISSOR_TEST);
-  glScissor(0, height - bottom, s.window_width_now, bottom - top);
-  draw_frame_quad();
-  glDisable(GL_SCISSOR_TEST);
+  draw_frame_within(0, height - bottom, s.window_width_now, bottom - top);
   s.copy_sub_buffer(s.display, s.window, 0, height - bottom, s.window_width_now, bottom - top);
   glFlush();
 }
@@ -263,13 +269,13 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
   s.font = &font;
   s.start = std::chrono::steady_clock::now();
 
-  // freeglut reports a display it cannot open (or one without GLX) through
-  // its error function, which ends the run with the start failure's code.
   // Mesa's software renderer starts one worker thread per core, and waking
   // them for a strip of a few rows (a cursor blink, an echoed key) costs
   // more than drawing it: unless the user has chosen a count, it draws on
   // this thread alone. Other renderers ignore the variable.
   setenv("LP_NUM_THREADS", "0", 0);
+  // freeglut reports a display it cannot open (or one without GLX) through
+  // its error function, which ends the run with the start failure's code.
   glutInitErrorFunc(glut_error);
   glutInit(&argc, argv);
   glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGBA);
@@ -350,10 +356,7 @@ void serve_program_window() {
   // on one pixel of the back buffer that the first frame covers again, it
   // runs while the program thread draws its first screen, so that the
   // first frame shown already holds that screen rather than an empty one.
-  glEnable(GL_SCISSOR_TEST);
-  glScissor(0, 0, 1, 1);
-  draw_frame_quad();
-  glDisable(GL_SCISSOR_TEST);
+  draw_frame_within(0, 0, 1, 1);
   for (;;) {
     // Clear the wake-up before reading the screen: a change after this
     // point posts a new one, so none is lost.
