@@ -7,7 +7,11 @@
 #   3. the same tests built with TSan (preset tsan);
 #   4. every fuzz target for a bounded time (scripts/fuzz.sh).
 # Every stage runs even when an earlier one failed; the last line sums them
-# up, and the exit code is 1 when any stage failed.
+# up, and the exit code is 1 when any stage failed. Each stage has a time
+# limit, and so has each test (CTest's TIMEOUT; a test program still running
+# after 150 s prints its threads' stacks first). A test that runs out of time
+# is run again, up to twice, so that a stall of the machine does not fail
+# the whole run; its first output stays in the log.
 #
 #   scripts/test.sh
 # Environment: SURVEY_BUILD_PREFIX names the build folders (default "build":
@@ -31,13 +35,17 @@ summary=()
 failed_stages=()
 started=$(date +%s)
 
-# stage NAME COMMAND...: runs the command, notes its result and its time.
+# No core files: a sanitizer's abort must end its test at once.
+ulimit -c 0
+
+# stage NAME LIMIT COMMAND...: runs the command for at most LIMIT seconds,
+# notes its result and its time.
 stage() {
-  local name=$1 start result
-  shift
+  local name=$1 limit=$2 start result
+  shift 2
   echo "=== $name"
   start=$(date +%s)
-  if "$@"; then
+  if timeout --kill-after=30 "$limit" "$@"; then
     result=ok
   else
     result=FAILED
@@ -50,7 +58,8 @@ stage() {
 plain() {
   cmake -S . -B "$prefix" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
     cmake --build "$prefix" -j"$jobs" &&
-    ctest --test-dir "$prefix" --output-on-failure --no-tests=error -j"$jobs"
+    ctest --test-dir "$prefix" --output-on-failure --no-tests=error -j"$jobs" \
+      --repeat after-timeout:3
 }
 
 # sanitized PRESET: the unit and in-process tests (label "unit", as the
@@ -61,17 +70,21 @@ sanitized() {
   local preset=$1 dir="$prefix-$1"
   cmake --preset "$preset" -B "$dir" >/dev/null &&
     cmake --build "$dir" -j"$jobs" &&
-    ctest --test-dir "$dir" -L '^unit$' --output-on-failure --no-tests=error -j"$jobs"
+    ctest --test-dir "$dir" -L '^unit$' --output-on-failure --no-tests=error -j"$jobs" \
+      --repeat after-timeout:3
 }
+export -f plain sanitized
+export prefix jobs
 
 if [[ "${SKIP_SETUP:-0}" != 1 ]]; then
   bash scripts/setup.sh || exit 1
 fi
-stage "plain build and all tests" plain
-stage "ASan+UBSan unit tests" sanitized asan
-stage "TSan unit tests" sanitized tsan
+stage "plain build and all tests" 1800 bash -c plain
+stage "ASan+UBSan unit tests" 1200 bash -c "sanitized asan"
+stage "TSan unit tests" 1200 bash -c "sanitized tsan"
 if ((fuzz_seconds > 0)); then
-  stage "fuzzing ${fuzz_seconds}s per target" bash scripts/fuzz.sh "$fuzz_seconds"
+  stage "fuzzing ${fuzz_seconds}s per target" $((fuzz_seconds * 8 + 600)) \
+    bash scripts/fuzz.sh "$fuzz_seconds"
 fi
 
 echo
