@@ -79,11 +79,11 @@ export prefix jobs
 if [[ "${SKIP_SETUP:-0}" != 1 ]]; then
   bash scripts/setup.sh || exit 1
 fi
-stage "plain build and all tests" 1800 bash -c plain
-stage "ASan+UBSan unit tests" 1200 bash -c "sanitized asan"
-stage "TSan unit tests" 1200 bash -c "sanitized tsan"
+stage "plain build and all tests" 1500 bash -c plain
+stage "ASan+UBSan unit tests" 900 bash -c "sanitized asan"
+stage "TSan unit tests" 900 bash -c "sanitized tsan"
 if ((fuzz_seconds > 0)); then
-  stage "fuzzing ${fuzz_seconds}s per target" $((fuzz_seconds * 8 + 600)) \
+  stage "fuzzing ${fuzz_seconds}s per target" $((fuzz_seconds * 6 + 300)) \
     bash scripts/fuzz.sh "$fuzz_seconds"
 fi
 
