@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "support/harness.h"
 
@@ -101,16 +104,17 @@ INSTANTIATE_TEST_SUITE_P(
                       HeadingCase{100, tab29 + " 100", std::string(33, ' ') + vertice},
                       HeadingCase{3.5f, tab29 + " 3.5", std::string(33, ' ') + vertice}));
 
-// A write that fails inside a record (here the file size limit) cuts it at
-// that item; after Yes the next record starts on a line of its own instead
-// of continuing the fragment's line.
-// A failed item cuts its record: the items before it stay, the rest and the
-// CR LF are not written, and after Yes the next record goes on on the same
-// line.
+// A failed item (here the file size limit) cuts its record: the items
+// before it stay, the rest and the CR LF are not written, and after Yes the
+// next record goes on on the same line.
 TEST(RecordWrite, CutRecordIsFollowedOnItsLineByTheNextOne) {
   rlimit saved{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  std::atomic<bool> answers_given{false};
   harness::RoutineRun run([&] {
+    // The box comes without a wait for keys: hold the routine until its
+    // answer is given.
+    while (!answers_given.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     open_output_file(54, "cut.txt");
     record_write(57, {"first", 1.5f});  // 13 bytes
     rlimit small = saved;
@@ -122,6 +126,7 @@ TEST(RecordWrite, CutRecordIsFollowedOnItsLineByTheNextOne) {
     close_all(84);
   });
   run.answer_error_boxes({true});
+  answers_given.store(true);
   ASSERT_TRUE(run.wait_for([&] { return run.halted(); }));
   setrlimit(RLIMIT_FSIZE, &saved);
   const auto boxes = run.shown_boxes();
