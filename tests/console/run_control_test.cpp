@@ -37,14 +37,6 @@ void wait_for_stop_flag() {
   }
 }
 
-// Holds a stand-in routine until the test has scripted the box answers.
-void wait_for_gate(const std::atomic<bool>& gate) {
-  const auto deadline = std::chrono::steady_clock::now() + 5s;
-  while (!gate.load() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(1ms);
-  }
-}
-
 struct BoxCase {
   std::uint32_t code;
   std::uint32_t statement;
@@ -58,16 +50,16 @@ TEST_P(ErrorBoxTest, ShowsTitleAndTextAndYesGoesOn) {
   const BoxCase c = GetParam();
   std::atomic<bool> next_ran{false};
   std::atomic<std::uint32_t> pending_after{99};
-  std::atomic<bool> gate{false};
+  harness::Gate gate;
   RoutineRun run([&] {
-    wait_for_gate(gate);
+    gate.wait();
     console::raise_runtime_error(c.code);
     end_statement(c.statement);
     pending_after = console::pending_error();
     next_ran = true;
   });
   run.answer_error_boxes({true});
-  gate = true;
+  gate.open();
   ASSERT_TRUE(run.wait_for([&] { return next_ran.load(); }));
   const auto boxes = run.shown_boxes();
   ASSERT_EQ(boxes.size(), 1u);
@@ -104,9 +96,9 @@ INSTANTIATE_TEST_SUITE_P(
 // next statement.
 TEST(RunControl, EachFailingStatementHasItsBoxAndNoEndsTheRun) {
   std::atomic<bool> after_no{false};
-  std::atomic<bool> gate{false};
+  harness::Gate gate;
   RoutineRun run([&] {
-    wait_for_gate(gate);
+    gate.wait();
     console::raise_runtime_error(76);
     end_statement(54);
     for (std::uint32_t n : {57u, 81u, 82u}) {
@@ -117,7 +109,7 @@ TEST(RunControl, EachFailingStatementHasItsBoxAndNoEndsTheRun) {
     end_statement(83);
   });
   run.answer_error_boxes({true, true, true, false});
-  gate = true;
+  gate.open();
   ASSERT_TRUE(run.wait_for_exit());
   EXPECT_EQ(run.exit_code(), 0);
   EXPECT_TRUE(run.halted());
@@ -138,9 +130,9 @@ TEST(RunControl, EachFailingStatementHasItsBoxAndNoEndsTheRun) {
 
 TEST(RunControl, FirstErrorOfAStatementIsKept) {
   std::atomic<bool> done{false};
-  std::atomic<bool> gate{false};
+  harness::Gate gate;
   RoutineRun run([&] {
-    wait_for_gate(gate);
+    gate.wait();
     console::raise_runtime_error(76);
     console::raise_runtime_error(52);
     console::raise_runtime_error(70);
@@ -149,7 +141,7 @@ TEST(RunControl, FirstErrorOfAStatementIsKept) {
     done = true;
   });
   run.answer_error_boxes({true, true});
-  gate = true;
+  gate.open();
   ASSERT_TRUE(run.wait_for([&] { return done.load(); }));
   const auto boxes = run.shown_boxes();
   ASSERT_EQ(boxes.size(), 1u);
@@ -179,18 +171,18 @@ TEST(RunControl, StopWhileAnErrorIsPendingWinsWithoutABox) {
 // The routine is held at its check while paused; the key press that ends
 // the pause is not delivered to the queue.
 TEST(RunControl, PauseHoldsTheCheckUntilAKeyPressThatIsNotDelivered) {
-  std::atomic<bool> gate{false};
+  harness::Gate gate;
   std::atomic<bool> passed{false};
   std::string key_after_pause = "unset";
   RoutineRun run([&] {
-    wait_for_gate(gate);
+    gate.wait();
     end_statement(20);
     key_after_pause = console::take_key();
     passed = true;
   });
   run.press(Key::of(NamedKey::pause));
   EXPECT_TRUE(console::pause_flag.load());
-  gate = true;
+  gate.open();
   EXPECT_FALSE(run.wait_for([&] { return passed.load(); }, 100ms));
   run.press(Key::byte('4'));
   ASSERT_TRUE(run.wait_for([&] { return passed.load(); }));
@@ -200,15 +192,15 @@ TEST(RunControl, PauseHoldsTheCheckUntilAKeyPressThatIsNotDelivered) {
 }
 
 TEST(RunControl, StopDuringAPauseEndsTheRun) {
-  std::atomic<bool> gate{false};
+  harness::Gate gate;
   std::atomic<bool> passed{false};
   RoutineRun run([&] {
-    wait_for_gate(gate);
+    gate.wait();
     end_statement(20);
     passed = true;
   });
   run.press(Key::of(NamedKey::pause));
-  gate = true;
+  gate.open();
   EXPECT_FALSE(run.wait_for([&] { return passed.load(); }, 50ms));
   run.close_window();
   ASSERT_TRUE(run.wait_for_exit());

@@ -156,6 +156,13 @@ RoutineRun::~RoutineRun() {
   delete state_;
 }
 
+void Gate::wait() const {
+  while (!open_.load(std::memory_order_acquire) &&
+         !console::close_request.load(std::memory_order_acquire)) {
+    std::this_thread::sleep_for(poll_interval);
+  }
+}
+
 void RoutineRun::press(console::Key key) {
   // Wait for room, as a typist waits for the program; a run that has ended
   // takes no more keys, so do not wait for it.

@@ -6,6 +6,7 @@
 // the test process. Error boxes are answered from a script.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -24,6 +25,20 @@ struct ShownBox {
   std::string title;
   std::string text;
   bool critical = false;
+};
+
+// Holds a stand-in routine until the test opens it, for a routine that
+// would otherwise act (raise an error box, take a key) before the test has
+// made ready. A run being ended (the close request that RoutineRun's
+// destructor raises) opens it too, so a test that fails before opening it
+// still ends.
+class Gate {
+ public:
+  void open() { open_.store(true, std::memory_order_release); }
+  void wait() const;  // on the program thread
+
+ private:
+  std::atomic<bool> open_{false};
 };
 
 class RoutineRun {

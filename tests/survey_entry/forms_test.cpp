@@ -5,10 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
-#include <atomic>
-#include <chrono>
 #include <string>
-#include <thread>
 
 #include "support/harness.h"
 
@@ -110,11 +107,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(RecordWrite, CutRecordIsFollowedOnItsLineByTheNextOne) {
   rlimit saved{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  std::atomic<bool> answers_given{false};
+  harness::Gate answers_given;  // the box comes without a wait for keys
   harness::RoutineRun run([&] {
-    // The box comes without a wait for keys: hold the routine until its
-    // answer is given.
-    while (!answers_given.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    answers_given.wait();
     open_output_file(54, "cut.txt");
     record_write(57, {"first", 1.5f});  // 13 bytes
     rlimit small = saved;
@@ -126,7 +121,7 @@ TEST(RecordWrite, CutRecordIsFollowedOnItsLineByTheNextOne) {
     close_all(84);
   });
   run.answer_error_boxes({true});
-  answers_given.store(true);
+  answers_given.open();
   ASSERT_TRUE(run.wait_for([&] { return run.halted(); }));
   setrlimit(RLIMIT_FSIZE, &saved);
   const auto boxes = run.shown_boxes();

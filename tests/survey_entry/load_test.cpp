@@ -106,9 +106,9 @@ class MenuBurstTest : public ::testing::TestWithParam<std::size_t> {};
 // The routine is held before its first statement while the burst is typed,
 // so every key of it meets the menu's key read.
 TEST_P(MenuBurstTest, KeepsTheFirstFifteenKeys) {
-  std::atomic<bool> gate{false};
+  harness::Gate gate;
   harness::RoutineRun run([&gate] {
-    while (!gate.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    gate.wait();
     survey_entry::survey_entry_main();
   });
   // Keys that the menu ignores, then the menu key and the answers.
@@ -117,7 +117,7 @@ TEST_P(MenuBurstTest, KeepsTheFirstFifteenKeys) {
   burst(run, stream.substr(0, size));
   const std::size_t kept = std::min(size, queue_capacity);
   EXPECT_EQ(static_cast<std::size_t>(console::queued_key_count()), kept);
-  gate.store(true);
+  gate.open();
   run.settle();
   type_fast(run, stream.substr(kept));
   run.settle();

@@ -1,7 +1,6 @@
 // The menu screen, its key loop and the end of the run.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -94,13 +93,13 @@ TEST(Menu, PictureCellByCellAndIgnoredKeys) {
 // the keys typed ahead (here before the menu was drawn) are discarded and
 // any later key, an extended one too, ends the run with exit code 0.
 TEST(Menu, KeyZeroGoesToTheEndPrompt) {
-  std::atomic<bool> go{false};
+  harness::Gate go;
   harness::RoutineRun run([&] {
-    while (!go.load()) console::sleep_ms(1);
+    go.wait();
     survey_entry::survey_entry_main();
   });
   run.type("0x");  // "0" waits for the menu; "x" is typed ahead of the end prompt
-  go.store(true);
+  go.open();
   run.settle();
   ASSERT_FALSE(run.exited());
   for (int row = 1; row <= 24; ++row) EXPECT_EQ(run.row_text(row), padded("")) << row;
