@@ -11,8 +11,12 @@ the screen font (the PSF1 file the program reads) and the 16-colour palette.
                                           stdin: 25 lines "ATTR|TEXT" (ATTR hex);
                                           every pixel must match (scaled: the
                                           window's size may differ from 640x400)
-  screen_tool.py cursor WID ROW COLUMN    prints 1 if pixel row 14 of the cell is
-                                          a full line in a colour unlike row 13
+  screen_tool.py blink WID ROW COLUMN [SECONDS]
+                                          samples that cell every few ms until the
+                                          cursor (pixel row 14 a full line in a
+                                          colour unlike row 13) has been seen drawn
+                                          and not drawn twice over; fails after
+                                          SECONDS (5)
   screen_tool.py close WID                sends the window manager's
                                           WM_DELETE_WINDOW to WID
 """
@@ -114,6 +118,71 @@ def expected_frame(rows):
     return bytes(out)
 
 
+def cursor_drawn(pixel_at):
+    """pixel_at(x, y) within one cell: the cursor is pixel row 14 drawn as
+    one full line in a colour unlike the pixel above it."""
+    line = {pixel_at(x, 14) for x in range(8)}
+    return len(line) == 1 and pixel_at(0, 13) not in line
+
+
+class CellReader:
+    """Reads one cell of a window straight from the X server, a few
+    milliseconds a read. Spawning a capture per sample takes hundreds of
+    milliseconds under load, and samples spaced near the blink's whole
+    period would all land in the same phase; reads this quick cannot."""
+
+    def __init__(self, wid, row, column):
+        self.x11 = x11 = ctypes.CDLL("libX11.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XGetImage.restype = ctypes.c_void_p
+        x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                  ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        x11.XGetPixel.restype = ctypes.c_ulong
+        x11.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
+        x11.XDestroyImage.argtypes = [ctypes.c_void_p]
+        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.display = x11.XOpenDisplay(None)
+        if not self.display:
+            raise RuntimeError("cannot open the display")
+        self.wid, self.x, self.y = int(wid, 0), (column - 1) * 8, (row - 1) * 16
+
+    def cursor(self):
+        all_planes, z_pixmap = 0xFFFFFFFF, 2
+        image = self.x11.XGetImage(self.display, self.wid, self.x, self.y, 8, 16, all_planes,
+                                   z_pixmap)
+        if not image:
+            raise RuntimeError("cannot read the window")
+        try:
+            return cursor_drawn(lambda x, y: self.x11.XGetPixel(image, x, y))
+        finally:
+            self.x11.XDestroyImage(image)
+
+
+def watch_blink(wid, row, column, seconds):
+    """Samples the cell until the cursor has changed phase three times (seen
+    drawn and not drawn twice over); False when seconds pass first."""
+    reader = CellReader(wid, row, column)
+    start = time.monotonic()
+    samples, last, changes, longest_gap, previous = 0, None, 0, 0.0, start
+    while changes < 3:
+        drawn = reader.cursor()
+        now = time.monotonic()
+        samples += 1
+        longest_gap = max(longest_gap, now - previous)
+        previous = now
+        if last is not None and drawn != last:
+            changes += 1
+        last = drawn
+        if now - start > seconds:
+            print("%d phase changes in %.1f s: %d samples, longest gap between samples %d ms, "
+                  "the cursor %s" % (changes, seconds, samples, longest_gap * 1000,
+                                     "drawn" if last else "not drawn"))
+            return False
+        time.sleep(0.005)
+    return True
+
+
 def send_close(wid):
     x11 = ctypes.CDLL("libX11.so.6")
     x11.XOpenDisplay.restype = ctypes.c_void_p
@@ -183,14 +252,10 @@ def main(argv):
             print("\n".join(screen_text(shown)))
             return 1
         return 0
-    if command == "cursor":
+    if command == "blink":
         row, column = int(argv[3]), int(argv[4])
-        raw = capture(wid)
-        y = (row - 1) * 16
-        line = {pixel(raw, (column - 1) * 8 + x, y + 14) for x in range(8)}
-        above = pixel(raw, (column - 1) * 8, y + 13)
-        print(1 if len(line) == 1 and above not in line else 0)
-        return 0
+        seconds = float(argv[5]) if len(argv) > 5 else 5.0
+        return 0 if watch_blink(wid, row, column, seconds) else 1
     if command == "close":
         send_close(wid)
         return 0
