@@ -53,7 +53,7 @@ void end_program() {
   while (!console::take_key().empty()) {
   }
   for (;;) {
-    console::key_wait_sleep(100);
+    console::wait_for_key_or_stop();
     if (console::stop_flag.load(std::memory_order_acquire)) console::halt_program();
     if (!console::take_key().empty()) break;
   }

@@ -191,6 +191,13 @@ void queue_entry(std::uint8_t character, std::uint8_t scan) {
   if (n == head.load(std::memory_order_acquire)) return;  // full: the key is lost
   slots[t] = Slot{character, scan};
   tail.store(n, std::memory_order_release);
+  // Beside the queue, never around it: the key is published before the
+  // program thread's wait is woken to take it.
+  wake_waiters();
+}
+
+bool key_waiting() {
+  return head.load(std::memory_order_relaxed) != tail.load(std::memory_order_acquire);
 }
 
 // The window side's adjustments of a character, made before the key is
@@ -320,8 +327,17 @@ Text read_keys(int count, int /*file_number*/, int source_flag) {
     if (stop_flag.load(std::memory_order_acquire)) return result;
     if (n == result.size()) return result;
     statement_boundary_check(0);
-    key_wait_sleep(10);
+    // Until a key comes, or a request that the next check must see (a
+    // pause, a stop, an error).
+    wait_for_user([] {
+      return key_waiting() || stop_flag.load(std::memory_order_acquire) ||
+             event_pending.load(std::memory_order_acquire);
+    });
   }
+}
+
+void wait_for_key_or_stop() {
+  wait_for_user([] { return key_waiting() || stop_flag.load(std::memory_order_acquire); });
 }
 
 int queued_key_count() {

@@ -41,6 +41,10 @@ Text take_key();
 // Waits for count keys and returns the first byte of each.
 Text read_keys(int count, int file_number, int source_flag);
 
+// Sleeps until a key is queued or the stop flag is set (program thread): the
+// wait of the line input and of the end prompt before each take.
+void wait_for_key_or_stop();
+
 // Number of keys waiting (any thread; a snapshot).
 int queued_key_count();
 

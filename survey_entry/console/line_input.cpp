@@ -20,8 +20,6 @@ namespace {
 
 // An answer holds at most this many bytes; further keys are dropped.
 constexpr std::size_t max_answer_bytes = 255;
-// The key queue is polled this often while no Tab space is pending.
-constexpr unsigned key_poll_ms = 10;
 
 // The place number the critical "Out of memory" box names for this module.
 constexpr std::uint32_t line_input_memory_place = 14;
@@ -150,7 +148,7 @@ class LineInput {
         key = ' ';
         taken = true;
       } else {
-        key_wait_sleep(key_poll_ms);
+        wait_for_key_or_stop();
         const Text text = take_key();
         if (text.size() == 1) {
           key = static_cast<std::uint8_t>(text[0]);

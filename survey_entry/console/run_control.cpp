@@ -14,11 +14,15 @@
 
 namespace console {
 
-std::atomic<bool> event_pending{false};
-std::atomic<bool> pause_flag{false};
-std::atomic<bool> close_request{false};
-std::atomic<bool> stop_flag{false};
-std::atomic<bool> program_stopped{false};
+WakingFlag event_pending;
+WakingFlag pause_flag;
+WakingFlag close_request;
+WakingFlag stop_flag;
+WakingFlag program_stopped;
+
+namespace key_wait_detail {
+std::atomic<bool> asleep{false};
+}
 
 namespace {
 
@@ -28,10 +32,6 @@ namespace {
 std::atomic<std::uint32_t> pending_code{0};
 
 std::atomic<unsigned> sleep_divisor{1};
-std::atomic<std::uint64_t> key_waits{0};
-
-constexpr unsigned check_poll_ms = 10;
-constexpr unsigned main_side_poll_ms = 16;
 
 // The codes of the output file, the ones that reach the error box, and
 // three more that console operations raise only for arguments the routine
@@ -113,7 +113,10 @@ void statement_boundary_check(std::uint32_t statement) {
   for (;;) {
     if (stop_flag.load(std::memory_order_acquire)) halt_program();
     if (!pause_flag.load(std::memory_order_acquire)) break;
-    key_wait_sleep(check_poll_ms);
+    wait_for_user([] {
+      return stop_flag.load(std::memory_order_acquire) ||
+             !pause_flag.load(std::memory_order_acquire);
+    });
   }
   if (error_pending()) report_runtime_error(statement);
 }
@@ -151,30 +154,24 @@ void halt_program() {
 }
 
 void run_stop_sequence() {
-  while (!close_request.load(std::memory_order_acquire)) sleep_ms(main_side_poll_ms);
+  wait_until([] { return close_request.load(std::memory_order_acquire); });
   // The stop flag first: a routine that finds the event flag set must find
   // the stop flag set too.
   stop_flag.store(true, std::memory_order_release);
   event_pending.store(true, std::memory_order_release);
   // The statement in progress always completes: wait for the routine to stop.
-  while (!program_stopped.load(std::memory_order_acquire)) sleep_ms(main_side_poll_ms);
+  wait_until([] { return program_stopped.load(std::memory_order_acquire); });
   close_files();
   run_host().exit_process(0);
   default_host.exit_process(0);
 }
 
-void sleep_ms(unsigned ms) {
+WaitClock::time_point deadline_after_ms(unsigned ms) {
   const unsigned divisor = sleep_divisor.load(std::memory_order_relaxed);
-  const auto us = std::chrono::microseconds(ms) * 1000 / (divisor == 0 ? 1u : divisor);
-  std::this_thread::sleep_for(us);
+  return WaitClock::now() + std::chrono::microseconds(ms) * 1000 / (divisor == 0 ? 1u : divisor);
 }
 
-void key_wait_sleep(unsigned ms) {
-  key_waits.fetch_add(1, std::memory_order_relaxed);
-  sleep_ms(ms);
-}
-
-std::uint64_t key_wait_count() { return key_waits.load(std::memory_order_relaxed); }
+bool program_waits_for_user() { return key_wait_detail::asleep.load(std::memory_order_seq_cst); }
 
 void set_sleep_divisor(unsigned divisor) {
   sleep_divisor.store(divisor == 0 ? 1u : divisor, std::memory_order_relaxed);
@@ -187,6 +184,7 @@ void run_control_reset() {
   stop_flag.store(false);
   program_stopped.store(false);
   pending_code.store(0);
+  key_wait_detail::asleep.store(false);
 }
 
 }  // namespace console

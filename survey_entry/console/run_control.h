@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "survey_entry/console/wake_up.h"
+
 namespace console {
 
 // Effects that go up to the platform. The window side installs the real one;
@@ -32,12 +34,13 @@ class RunHost {
 void set_run_host(RunHost* host);
 RunHost& run_host();
 
-// Shared flags. Each is written by one side and read by another.
-extern std::atomic<bool> event_pending;
-extern std::atomic<bool> pause_flag;
-extern std::atomic<bool> close_request;
-extern std::atomic<bool> stop_flag;
-extern std::atomic<bool> program_stopped;
+// Shared flags. Each is written by one side and read by another; every
+// change wakes the waits that test it.
+extern WakingFlag event_pending;
+extern WakingFlag pause_flag;
+extern WakingFlag close_request;
+extern WakingFlag stop_flag;
+extern WakingFlag program_stopped;
 
 // The pending run-time error: 0 when none. Program thread only.
 std::uint32_t pending_error();
@@ -58,22 +61,36 @@ void report_runtime_error(std::uint32_t statement);
 // Sets the program-stopped mark and never returns.
 [[noreturn]] void halt_program();
 
-// The main side's stop sequence: polls the close request about every 16 ms,
-// turns it into the stop flag, waits for the program-stopped mark, closes all
-// files and ends the process with exit code 0. Never returns.
+// The main side's stop sequence: sleeps until the close request comes,
+// turns it into the stop flag, sleeps until the program-stopped mark is set,
+// closes all files and ends the process with exit code 0. Never returns.
 [[noreturn]] void run_stop_sequence();
 
-// Sleeps for ms milliseconds of run time. Tests may shorten every sleep of
-// the console with set_sleep_divisor.
-void sleep_ms(unsigned ms);
+// The deadline ms milliseconds of run time from now. Tests may shorten
+// every timed wait of the console with set_sleep_divisor.
+WaitClock::time_point deadline_after_ms(unsigned ms);
 void set_sleep_divisor(unsigned divisor);
 
-// The sleep of a wait for a key (program thread): the menu's key read, the
-// line input and the end prompt when no key came, and the wait of a pause.
-// These sleeps are counted, so that an observer can tell a program thread
-// that waits for keys from one that is still at work.
-void key_wait_sleep(unsigned ms);
-std::uint64_t key_wait_count();  // any thread
+// The wait of the program thread for what the user does (program thread):
+// the menu's key read, the line input and the end prompt waiting for a key,
+// and the hold of a pause. Sleeps until ready() holds. While it sleeps it is
+// marked, so that an observer can tell a program thread that waits for the
+// user from one that is still at work.
+namespace key_wait_detail {
+extern std::atomic<bool> asleep;
+}
+template <class Ready>
+void wait_for_user(Ready ready) {
+  wait_until([&ready] {
+    // Tested before each sleep and after each wake-up: marked asleep exactly
+    // while the state it waits for does not hold.
+    const bool done = ready();
+    key_wait_detail::asleep.store(!done, std::memory_order_seq_cst);
+    return done;
+  });
+}
+// Whether the program thread sleeps in such a wait (any thread; a snapshot).
+bool program_waits_for_user();
 
 // Restores the start state of all run-control flags and the pending error.
 void run_control_reset();

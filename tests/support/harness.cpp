@@ -187,22 +187,14 @@ void RoutineRun::press_raw(console::Key key) { console::key_pressed(key); }
 void RoutineRun::release(console::Key key) { console::key_released(key); }
 
 void RoutineRun::settle(std::chrono::milliseconds timeout) {
-  // Idle: the queue is empty and the program thread has gone to sleep in a
-  // wait for keys twice in a row with the screen unchanged. Counting its
-  // waits rather than watching the clock keeps a slow or late program
-  // thread from looking idle.
+  // Idle: the queue is empty and the program thread sleeps in a wait for
+  // the user. It is marked asleep only once it has found nothing to take,
+  // and every take empties the queue after the mark was cleared, so an empty
+  // queue beside the mark means that every key has been taken and handled.
   const auto deadline = Clock::now() + timeout;
-  std::uint64_t changes = console::screen_change_count();
-  std::uint64_t waits = console::key_wait_count();
   for (;;) {
     if (halted() || exited()) return;
-    const std::uint64_t current = console::screen_change_count();
-    if (current != changes || console::queued_key_count() != 0) {
-      changes = current;
-      waits = console::key_wait_count();
-    } else if (console::key_wait_count() - waits >= 2) {
-      return;
-    }
+    if (console::queued_key_count() == 0 && console::program_waits_for_user()) return;
     if (Clock::now() > deadline) {
       ADD_FAILURE() << "the run did not become idle within " << timeout.count() << " ms";
       return;

@@ -33,9 +33,6 @@ constexpr int window_height = frame_height;
 // the non-power-of-two extension; the frame fills its top-left corner.
 constexpr int texture_width = 1024;
 constexpr int texture_height = 512;
-// While paused no frame is shown; the loop looks for the end of the pause
-// at this interval.
-constexpr int pause_poll_ms = frame_period_ms;
 
 struct WindowState {
   const Font* font = nullptr;
@@ -137,11 +134,11 @@ void refresh_frame() {
 }
 
 // How long the loop may sleep when nothing arrives: for ever, unless the
-// frame blinks (until the next change of the blink phase) or a pause is on.
+// frame blinks (until the next change of the blink phase). While a pause is
+// on no frame is shown; the key that ends it wakes the loop.
 int sleep_timeout_ms() {
   WindowState& s = state();
-  if (pause_flag.load()) return pause_poll_ms;
-  if (!s.shown_blinks) return -1;
+  if (pause_flag.load() || !s.shown_blinks) return -1;
   const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now() - s.start)
                            .count();

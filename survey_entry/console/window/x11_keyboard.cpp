@@ -11,6 +11,8 @@
 #include <thread>
 
 #include "survey_entry/console/keyboard.h"
+#include "survey_entry/console/run_control.h"
+#include "survey_entry/console/window/window.h"
 
 namespace console {
 
@@ -126,6 +128,15 @@ std::optional<Key> key_for_keysym(KeySym sym, bool ctrl) {
   return std::nullopt;
 }
 
+// A press as the console takes it. The window shows no frame while a pause
+// is on and sleeps until something happens, so the press that ends a pause
+// wakes it to show the screen again.
+void press_key(Key key) {
+  const bool paused = pause_flag.load(std::memory_order_acquire);
+  key_pressed(key);
+  if (paused && !pause_flag.load(std::memory_order_acquire)) window::wake_program_window();
+}
+
 class X11Keyboard {
  public:
   X11Keyboard(Display* display, Window window) : display_(display), window_(window) {}
@@ -201,14 +212,14 @@ class X11Keyboard {
       // when Ctrl is up already. So the press itself is reported here, and
       // the state change to on that follows it is not reported again.
       num_lock_pressed_ = true;
-      key_pressed(Key::of(NamedKey::num_lock));
+      press_key(Key::of(NamedKey::num_lock));
       return;
     }
     const std::optional<Key> key = key_for_keysym(sym, ctrl);
     if (!key || event.keycode >= down_.size()) return;
     // A repeat of a key still down comes as a press again.
     down_[event.keycode] = key;
-    key_pressed(*key);
+    press_key(*key);
   }
 
   void release(unsigned keycode) {
@@ -243,7 +254,7 @@ class X11Keyboard {
       if (on) return;
     }
     if (on) {
-      key_pressed(Key::of(key));
+      press_key(Key::of(key));
     } else {
       key_released(Key::of(key));
     }
