@@ -3,6 +3,7 @@
 #   start_bench_xvfb      starts a private Xvfb, exports DISPLAY and XVFB_PID;
 #                         the server ends when the sourcing script exits
 #   cpu_ticks PID         utime + stime of the process, in clock ticks
+#   context_switches PID  context switches of all its threads so far
 #   window_state WID      what the program window shows: menu, question,
 #                         end-prompt or unknown (from its pixels)
 
@@ -37,6 +38,15 @@ cpu_ticks() {
   stat=$(cat "/proc/$1/stat") || return 1
   stat=${stat##*) }
   awk '{ print $12 + $13 }' <<<"$stat"
+}
+
+# The context switches, voluntary and not, of all threads of the process so
+# far: each is a wake-up of one of its threads, or a thread put off the
+# processor. A thread that ended meanwhile takes its count with it, so the
+# figure is for threads that live through the interval.
+context_switches() {
+  cat /proc/"$1"/task/*/status 2>/dev/null |
+    awk '/^(non)?voluntary_ctxt_switches:/ { n += $2 } END { print n + 0 }'
 }
 
 # The colour of one pixel of a window, as "R,G,B".

@@ -2,9 +2,10 @@
 # Builds and runs every benchmark and prints the figures: the Google
 # Benchmark programs of bench/, the start to the first frames
 # (first_frame_bench), the display side's window_bench, the idle processor
-# time (idle_cpu.sh) and the key latency (key_latency), the window figures
-# each under a private Xvfb. Nothing is checked against
-# the goals: the figures are printed with the goals beside them.
+# time and wake-ups (idle_cpu.sh), the key latency (key_latency) and the
+# stop to exit (stop_latency), the window figures each under a private
+# Xvfb. Nothing is checked against the goals: the figures are printed with
+# the goals beside them.
 #
 #   bench/run_all.sh [BUILD_DIR]     (BUILD_DIR: build-bench in the tree)
 #   KEY_PRESSES=N IDLE_SECONDS=S bench/run_all.sh   (defaults 200 and 10)
@@ -63,6 +64,9 @@ bash "$here/idle_cpu.sh" "$program" "$baseline" "$idle_seconds"
 
 section "Key latency (key_latency, under Xvfb)"
 (start_bench_xvfb && "$build/bench/key_latency" --presses "$presses" "$program" "$baseline")
+
+section "Stop to exit (stop_latency, under Xvfb)"
+(start_bench_xvfb && "$build/bench/stop_latency" "$program")
 
 section "Done"
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -115,6 +116,29 @@ void WindowWatch::stop() {
   int status = 0;
   waitpid(pid_, &status, 0);
   pid_ = -1;
+}
+
+std::optional<Clock::time_point> WindowWatch::wait_exit(Clock::time_point deadline, int& status) {
+  if (pid_ <= 0) return std::nullopt;
+  // A process descriptor becomes readable the moment the process ends.
+  const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+  if (pidfd < 0) return std::nullopt;
+  std::optional<Clock::time_point> ended;
+  for (;;) {
+    pollfd fd{pidfd, POLLIN, 0};
+    const int ready = poll(&fd, 1, timeout_ms_until(deadline));
+    if (ready > 0) {
+      ended = Clock::now();
+      break;
+    }
+    if (Clock::now() >= deadline) break;
+  }
+  close(pidfd);
+  if (ended && waitpid(pid_, &status, 0) == pid_) {
+    pid_ = -1;
+    return ended;
+  }
+  return std::nullopt;
 }
 
 void WindowWatch::handle(const XEvent& event, Clock::time_point now, bool& damaged, bool& mapped) {
@@ -294,6 +318,21 @@ void WindowWatch::release(KeySym key) {
 void WindowWatch::tap(KeySym key) {
   press(key);
   release(key);
+}
+
+void WindowWatch::send_close() {
+  if (window_ == 0) return;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window_;
+  event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  // With no event mask the event goes to the client that made the window,
+  // as a window manager's close message does.
+  XSendEvent(display_, window_, False, NoEventMask, &event);
+  XFlush(display_);
 }
 
 Spread spread_of(std::vector<double> values) {

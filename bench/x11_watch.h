@@ -57,6 +57,10 @@ class WindowWatch {
   std::optional<Clock::time_point> start(const std::string& path);
   // Ends the started program (SIGKILL by its process id) and waits for it.
   void stop();
+  // Waits until the started program ends by itself and returns the time its
+  // end was seen (and its exit status in status); nothing on timeout, when
+  // the program is still running.
+  std::optional<Clock::time_point> wait_exit(Clock::time_point deadline, int& status);
   pid_t pid() const { return pid_; }
 
   // Waits until the started program's first top-level window exists
@@ -99,6 +103,9 @@ class WindowWatch {
   void press(KeySym key);
   void release(KeySym key);
   void tap(KeySym key);
+  // Sends the window the window manager's close message (WM_DELETE_WINDOW),
+  // as a click on its close box does.
+  void send_close();
 
  private:
   void handle(const XEvent& event, Clock::time_point now, bool& damaged, bool& mapped);
