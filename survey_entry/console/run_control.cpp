@@ -22,7 +22,8 @@ WakingFlag program_stopped;
 
 namespace key_wait_detail {
 std::atomic<bool> asleep{false};
-}
+std::atomic<std::uint64_t> sleeps{0};
+}  // namespace key_wait_detail
 
 namespace {
 
@@ -172,6 +173,10 @@ WaitClock::time_point deadline_after_ms(unsigned ms) {
 }
 
 bool program_waits_for_user() { return key_wait_detail::asleep.load(std::memory_order_seq_cst); }
+
+std::uint64_t user_wait_sleeps() {
+  return key_wait_detail::sleeps.load(std::memory_order_relaxed);
+}
 
 void set_sleep_divisor(unsigned divisor) {
   sleep_divisor.store(divisor == 0 ? 1u : divisor, std::memory_order_relaxed);

@@ -78,7 +78,8 @@ void set_sleep_divisor(unsigned divisor);
 // user from one that is still at work.
 namespace key_wait_detail {
 extern std::atomic<bool> asleep;
-}
+extern std::atomic<std::uint64_t> sleeps;
+}  // namespace key_wait_detail
 template <class Ready>
 void wait_for_user(Ready ready) {
   wait_until([&ready] {
@@ -86,11 +87,14 @@ void wait_for_user(Ready ready) {
     // while the state it waits for does not hold.
     const bool done = ready();
     key_wait_detail::asleep.store(!done, std::memory_order_seq_cst);
+    if (!done) key_wait_detail::sleeps.fetch_add(1, std::memory_order_relaxed);
     return done;
   });
 }
-// Whether the program thread sleeps in such a wait (any thread; a snapshot).
+// Whether the program thread sleeps in such a wait, and how many times it
+// has fallen asleep in one (any thread; snapshots).
 bool program_waits_for_user();
+std::uint64_t user_wait_sleeps();
 
 // Restores the start state of all run-control flags and the pending error.
 void run_control_reset();

@@ -283,6 +283,47 @@ INSTANTIATE_TEST_SUITE_P(Codes, CriticalErrorTest, ::testing::Values(1u, 9u, 18u
 
 // Without a window side the critical box goes to stderr and the process
 // really ends, with the failure code.
+// The key reader's thread queues keys, pauses and ends pauses in a tight
+// loop while the routine sleeps in its key reads and its pause holds, then
+// the close request ends the run: every key arrives once and in order (a
+// lost wake-up would leave the routine asleep with a key waiting).
+TEST(RunControl, KeysAndRequestsFromTheKeyReaderWakeTheRoutine) {
+  constexpr int total = 3000;
+  std::atomic<int> read{0};
+  std::string keys_read;
+  RoutineRun run([&] {
+    for (int i = 0; i < total; ++i) {
+      keys_read += console::read_keys(1, 0, 0);
+      read.store(i + 1, std::memory_order_release);
+      end_statement(33);
+    }
+    console::wait_for_key_or_stop();
+  });
+  std::string typed;
+  std::thread key_reader([&] {
+    for (int i = 0; i < total; ++i) {
+      if (i % 3 == 0) {
+        // A pause, and the press that ends it (never delivered).
+        console::key_pressed(Key::of(NamedKey::pause));
+        console::key_pressed(Key::byte('x'));
+        console::key_released(Key::byte('x'));
+      }
+      while (console::queued_key_count() >= 15) std::this_thread::yield();
+      const auto digit = static_cast<std::uint8_t>('0' + i % 10);
+      typed += static_cast<char>(digit);
+      console::key_pressed(Key::byte(digit));
+      console::key_released(Key::byte(digit));
+    }
+  });
+  key_reader.join();
+  ASSERT_TRUE(run.wait_for([&] { return read.load(std::memory_order_acquire) == total; }, 30s));
+  run.close_window();
+  ASSERT_TRUE(run.wait_for_exit());
+  EXPECT_EQ(run.exit_code(), 0);
+  EXPECT_EQ(keys_read, typed);
+  EXPECT_FALSE(console::pause_flag.load());
+}
+
 TEST(RunControlDeathTest, DefaultHostEndsTheProcessOnACriticalError) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(

@@ -1,9 +1,12 @@
 // The menu screen, its key loop and the end of the run.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/harness.h"
@@ -196,5 +199,55 @@ INSTANTIATE_TEST_SUITE_P(
                       Successor{'4', "            IRRADIACAO SEM REDUCAO AO PLANO CARTOGRAFICO"},
                       Successor{'5', "            IRRADIACAO COM REDUCAO AO PLANO CARTOGRAFICO"},
                       Successor{'6', "                         CLASSICO                     "}));
+
+// Every wait of the routine sleeps until what it waits for happens: idle,
+// it does not wake at all, and the one event it waits for ends the sleep.
+struct IdleWait {
+  const char* name;
+  std::vector<Key> to_reach;  // keys that bring the run to the wait
+  std::function<void(harness::RoutineRun&)> event;
+  std::function<bool(harness::RoutineRun&)> done;  // the event's effect
+};
+
+class IdleWaitTest : public ::testing::TestWithParam<IdleWait> {};
+
+TEST_P(IdleWaitTest, SleepsUntilItsEventAndNoLonger) {
+  const IdleWait& c = GetParam();
+  harness::RoutineRun run;
+  for (const Key key : c.to_reach) run.press(key);
+  run.settle();
+  ASSERT_FALSE(run.exited());
+  ASSERT_TRUE(console::program_waits_for_user());
+  const std::uint64_t sleeps = console::user_wait_sleeps();
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  EXPECT_EQ(console::user_wait_sleeps(), sleeps) << "the wait woke with nothing to do";
+  EXPECT_TRUE(console::program_waits_for_user());
+  c.event(run);
+  EXPECT_TRUE(run.wait_for([&] { return c.done(run); }));
+}
+
+const auto press_key = [](std::uint8_t byte) {
+  return [byte](harness::RoutineRun& run) { run.press(Key::byte(byte)); };
+};
+const auto close_window = [](harness::RoutineRun& run) { run.close_window(); };
+const auto exited_with_0 = [](harness::RoutineRun& run) {
+  return run.exited() && run.exit_code() == 0;
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Waits, IdleWaitTest,
+    ::testing::Values(
+        IdleWait{"MenuKeyRead", {}, press_key('0'),
+                 [](harness::RoutineRun& run) {
+                   return run.row_text(25) == padded("Press any key to continue");
+                 }},
+        IdleWait{"LineInput", {Key::byte('1')}, press_key('a'),
+                 [](harness::RoutineRun&) { return console::screen_cell(3, 19).character == 'a'; }},
+        IdleWait{"EndPrompt", {Key::byte('0')}, press_key('x'), exited_with_0},
+        IdleWait{"PauseAtTheMenu", {Key::of(NamedKey::pause)}, press_key('x'),
+                 [](harness::RoutineRun&) { return !console::pause_flag.load(); }},
+        IdleWait{"StopDuringAPause", {Key::of(NamedKey::pause)}, close_window, exited_with_0},
+        IdleWait{"StopInAQuestion", {Key::byte('1')}, close_window, exited_with_0}),
+    [](const ::testing::TestParamInfo<IdleWait>& param) { return std::string(param.param.name); });
 
 }  // namespace
