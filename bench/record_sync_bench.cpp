@@ -29,9 +29,9 @@ struct Item {
 // "E1, 1000.5 , 2000 , 100.25 , 0 , 1.5 , 1 " and CR LF: 44 bytes in 13
 // items, each handed to the system as the routine hands it.
 const std::vector<Item> station_record{
-    {"E1", false}, {",", false}, {" 1000.5", true}, {",", false}, {" 2000", true},
-    {",", false},  {" 100.25", true}, {",", false}, {" 0", true},     {",", false},
-    {" 1.5", true}, {",", false}, {" 1", true},
+    {"E1", false},  {",", false},      {" 1000.5", true}, {",", false}, {" 2000", true},
+    {",", false},   {" 100.25", true}, {",", false},      {" 0", true}, {",", false},
+    {" 1.5", true}, {",", false},      {" 1", true},
 };
 
 std::string file_system_name(const fs::path& folder) {
@@ -84,8 +84,7 @@ void register_folder(const std::string& label, const fs::path& folder) {
   const std::string where = label + "(" + file_system_name(folder) + "," + folder.string() + ")";
   benchmark::RegisterBenchmark(("BM_RecordWrite/" + where).c_str(), BM_Record, folder, false)
       ->UseRealTime();
-  benchmark::RegisterBenchmark(("BM_RecordWriteAndSync/" + where).c_str(), BM_Record, folder,
-                               true)
+  benchmark::RegisterBenchmark(("BM_RecordWriteAndSync/" + where).c_str(), BM_Record, folder, true)
       ->UseRealTime();
 }
 

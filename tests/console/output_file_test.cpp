@@ -133,14 +133,13 @@ TEST_F(OutputFileTest, OpenCreatesEmptiesOrRaisesTheErrorOfTheReason) {
       {"backslash, missing folder", "nodir\\x.txt", [] {}, path_not_found, nullptr},
       {"backslashes in a row", "dados\\\\\\obra", [] { fs::create_directory("dados"); }, 0,
        "dados/obra"},
-      {"backslash and slash mixed", "dados\\sub/obra",
-       [] { fs::create_directories("dados/sub"); }, 0, "dados/sub/obra"},
+      {"backslash and slash mixed", "dados\\sub/obra", [] { fs::create_directories("dados/sub"); },
+       0, "dados/sub/obra"},
       {"trailing backslash", "obra\\", [] {}, permission_denied, nullptr},
       {"trailing backslash after a folder", "dados\\", [] { fs::create_directory("dados"); },
        permission_denied, nullptr},
       {"backslash alone: the root folder", "\\", [] {}, permission_denied, nullptr},
-      {"server and share form", "\\\\no_such_server_here\\share", [] {}, path_not_found,
-       nullptr},
+      {"server and share form", "\\\\no_such_server_here\\share", [] {}, path_not_found, nullptr},
       {"drive form is a name", "A:obra", [] {}, 0, "A:obra"},
   };
   for (const OpenCase& c : cases) {
