@@ -7,7 +7,7 @@ packages=(
   freeglut3-dev libglew-dev libgl-dev libglu1-mesa-dev libx11-dev libxtst-dev libxdamage-dev
   libgtest-dev libbenchmark-dev
   console-data zlib1g-dev
-  xvfb xdotool x11-utils xauth imagemagick python3 gdb
+  xvfb xdotool x11-utils xauth imagemagick python3 gdb strace
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -136,6 +136,10 @@ void record_write(StatementNumber n, std::initializer_list<RecordField> fields) 
     console::print_text_to_file(output_file_number, field_text(*field), is_number, false,
                                 field == last);
   }
+  // The record, whole or cut, is on the disk before the statement's
+  // boundary: before the next question is shown, and before a failed write
+  // or sync is shown in the error box.
+  console::sync_written_files();
   statement_end(n);
 }
 

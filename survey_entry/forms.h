@@ -83,7 +83,8 @@ void question(StatementNumber n, std::string_view prompt, double& value);
 using RecordField = std::variant<std::string_view, float, double>;
 
 // One Input record to file number 2: the fields joined by "," items, CR LF
-// with the last item. An error pending before an item skips the rest.
+// with the last item. An error pending before an item skips the rest. What
+// the record wrote is synced to the disk before the statement's boundary.
 void record_write(StatementNumber n, std::initializer_list<RecordField> fields);
 
 // --- The dialogue frame --------------------------------------------------

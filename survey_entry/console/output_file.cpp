@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <map>
@@ -84,6 +85,11 @@ struct OpenFile {
   std::uint64_t position = 0;
   std::uint64_t column = 1;
   SerialSettings serial;
+  // A regular file, whose data the system keeps for the disk; a device or
+  // a FIFO named as the file has nothing to sync.
+  bool disk_file = false;
+  // Bytes written since the last sync.
+  bool unsynced = false;
 };
 
 // The file table: each open file number and its open file. A number is
@@ -91,6 +97,21 @@ struct OpenFile {
 // the program thread, and by the main side's final close-all only after the
 // program thread has stopped for good, so it needs no lock.
 std::map<int, OpenFile> files;
+
+// The sync calls in use (program thread). Tests set them only while the
+// routine is held, before it goes on.
+SyncCalls sync_calls;
+
+// Runs a sync call, again when a signal cuts it short. Returns 0, or -1
+// with errno set.
+int run_sync(int (*call)(int), int (*system_call)(int), int fd) {
+  int (*const chosen)(int) = call != nullptr ? call : system_call;
+  int result = 0;
+  do {
+    result = chosen(fd);
+  } while (result != 0 && errno == EINTR);
+  return result;
+}
 
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -114,44 +135,84 @@ void release(OpenFile& file) {
   file.handle = -1;
 }
 
+int open_retrying(const char* name, int flags) {
+  int fd = -1;
+  do {
+    fd = ::open(name, flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+struct OrdinaryOpen {
+  int fd = -1;                // -1 with errno set when the open failed
+  bool disk_file = false;     // a regular file
+  bool name_changed = false;  // the open created the file or emptied it
+};
+
 // Opens an ordinary file for writing, creating it when missing and emptying
-// it when not empty. Returns the descriptor, or -1 with errno set.
-int open_ordinary(const Text& name) {
+// it when not empty.
+OrdinaryOpen open_ordinary(const Text& name) {
   // A name the system cannot be handed whole (the system names end at the
   // first NUL byte) is refused as the system refuses a bad name, rather than
   // opening the shorter name.
   if (name.find('\0') != Text::npos) {
     errno = EINVAL;
-    return -1;
+    return {};
   }
   // Without O_NONBLOCK a FIFO that nobody reads would hold the open for
   // ever; with it, the open fails with ENXIO and the writes block as usual.
-  int fd = -1;
-  do {
-    fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return -1;
+  // The first open creates the file only when it does not exist, which
+  // tells whether the folder has a new name to sync; a name that exists
+  // (a file, a link, a device) is opened by the second.
+  constexpr int flags = O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+  OrdinaryOpen result;
+  result.fd = open_retrying(name.c_str(), flags | O_EXCL);
+  result.name_changed = result.fd >= 0;
+  if (result.fd < 0 && errno == EEXIST) result.fd = open_retrying(name.c_str(), flags);
+  if (result.fd < 0) return {};
 
-  const auto fail = [fd] {
+  const auto fail = [&result] {
     const int saved = errno;
-    ::close(fd);
+    ::close(result.fd);
     errno = saved;
-    return -1;
+    return OrdinaryOpen{};
   };
   struct stat info {};
-  if (::fstat(fd, &info) != 0) return fail();
+  if (::fstat(result.fd, &info) != 0) return fail();
+  result.disk_file = S_ISREG(info.st_mode);
   // An existing file is emptied now, before any record; an existing empty
   // file is left as it is.
-  if (S_ISREG(info.st_mode) && info.st_size != 0) {
-    int result = 0;
+  if (result.disk_file && info.st_size != 0) {
+    int truncated = 0;
     do {
-      result = ::ftruncate(fd, 0);
-    } while (result != 0 && errno == EINTR);
-    if (result != 0) return fail();
+      truncated = ::ftruncate(result.fd, 0);
+    } while (truncated != 0 && errno == EINTR);
+    if (truncated != 0) return fail();
+    result.name_changed = true;
   }
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return fail();
-  return fd;
+  const int status_flags = ::fcntl(result.fd, F_GETFL);
+  if (status_flags < 0 || ::fcntl(result.fd, F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
+    return fail();
+  }
+  return result;
+}
+
+// Puts the names of the folder that holds the file on the disk (fsync), so
+// that a file the open created, or emptied, is found after a power cut as
+// the open left it. The folder is the name up to its last "/", or the
+// current folder. A folder that cannot be opened for reading (one that may
+// be written and searched only) cannot be synced and is left as it is.
+// Returns 0, or -1 with errno set when the sync failed.
+int sync_folder_of(const Text& name) {
+  const std::size_t last_slash = name.rfind('/');
+  const Text folder = last_slash == Text::npos ? Text(".") : name.substr(0, last_slash + 1);
+  const int fd = open_retrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  const int result = run_sync(sync_calls.folder, ::fsync, fd);
+  const int saved = errno;
+  ::close(fd);
+  errno = saved;
+  return result;
 }
 
 // Holds SIGPIPE and SIGXFSZ on this thread during one write, and drops the
@@ -229,6 +290,7 @@ bool write_piece(OpenFile& file, const char* bytes, std::size_t count) {
     raise_runtime_error(write_error_code(error_number));
     return false;
   }
+  if (written > 0 && file.disk_file) file.unsynced = true;
   advance(file, bytes, static_cast<std::size_t>(written));
   if (static_cast<std::size_t>(written) < count) {
     raise_runtime_error(path_file_access_error);
@@ -277,12 +339,21 @@ void open_file(const Text& name, int file_number) {
       return;
     }
   } else {
-    // The name goes to the system as typed: "/" already separates folders
-    // here, and nothing is trimmed, added or changed.
-    file.handle = open_ordinary(name);
-    if (file.handle < 0) {
+    // "\" separates folders as "/" does: the system is handed the name with
+    // every "\" made a "/". Nothing else is trimmed, added or changed.
+    Text system_name = name;
+    std::replace(system_name.begin(), system_name.end(), '\\', '/');
+    const OrdinaryOpen opened = open_ordinary(system_name);
+    if (opened.fd < 0) {
       raise_runtime_error(open_error_code(errno));
       return;
+    }
+    file.handle = opened.fd;
+    file.disk_file = opened.disk_file;
+    // The file stays open when its folder's sync fails: the error box says
+    // the name may not be on the disk, and after a Yes the records go on.
+    if (opened.name_changed && sync_folder_of(system_name) != 0) {
+      raise_runtime_error(write_error_code(errno));
     }
   }
   files.emplace(file_number, file);
@@ -322,6 +393,19 @@ void print_text_to_file(int file_number, const Text& item, bool space_flag, bool
   if (line_end_flag) write_piece(file, "\r\n", 2);
 }
 
+void sync_written_files() {
+  for (auto& entry : files) {
+    OpenFile& file = entry.second;
+    if (!file.unsynced) continue;
+    file.unsynced = false;
+    if (run_sync(sync_calls.file_data, ::fdatasync, file.handle) != 0) {
+      raise_runtime_error(write_error_code(errno));
+    }
+  }
+}
+
+void set_sync_calls(const SyncCalls& calls) { sync_calls = calls; }
+
 void close_files() {
   if (error_pending()) return;
   for (auto& entry : files) release(entry.second);
@@ -339,6 +423,7 @@ void close_file(int file_number) {
 void output_file_reset() {
   for (auto& entry : files) release(entry.second);
   files.clear();
+  sync_calls = SyncCalls{};
 }
 
 std::optional<OpenFileState> open_file_state(int file_number) {

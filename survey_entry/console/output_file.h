@@ -1,6 +1,7 @@
 // The output file: opening by name (a file, the screen device "SCRN:" or a
-// serial port "COMn:"), writing record items with nothing buffered, and the
-// close-all. Failures are raised as run-time errors.
+// serial port "COMn:"), writing record items with nothing buffered, putting
+// what a statement wrote on the disk, and the close-all. Failures are raised
+// as run-time errors.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,26 @@ void print_text_to_file(int file_number, const Text& item, bool space_flag, bool
                         bool line_end_flag);
 void close_files();
 
-// Closes everything without raising errors and forgets the file table.
+// Puts on the disk (fdatasync) what was written to each disk file since its
+// last sync, so that a power cut loses none of it. Called at the end of a
+// statement that wrote to a file, before its boundary; it runs while an
+// error is pending too, so that the items of a record written before a
+// failed one are kept as well. The screen device, serial ports and other
+// devices are not synced. A failed sync raises the error that the same
+// failure of a write raises.
+void sync_written_files();
+
+// The system calls that put a file's data (fdatasync) and a folder's names
+// (fsync) on the disk; a null member stands for the system's call. Tests
+// put in calls that fail. output_file_reset puts the system's back.
+struct SyncCalls {
+  int (*file_data)(int fd) = nullptr;
+  int (*folder)(int fd) = nullptr;
+};
+void set_sync_calls(const SyncCalls& calls);
+
+// Closes everything without raising errors, forgets the file table and puts
+// the system's sync calls back.
 void output_file_reset();
 
 // The one-file close: releases that number's open file, if it has one.

@@ -1,6 +1,6 @@
 // The output file on real files in a temporary folder: the open (create,
 // empty, refuse), the record bytes, failing writes and the error states,
-// and the screen device.
+// the syncs of files and folders, and the screen device.
 #include "survey_entry/console/output_file.h"
 
 #include <fcntl.h>
@@ -77,6 +77,15 @@ class OutputFileTest : public ::testing::Test {
     fs::current_path(previous_);
     fs::remove_all(folder_);
   }
+  // Every path under the folder, sorted.
+  std::vector<std::string> tree() const {
+    std::vector<std::string> paths;
+    for (const auto& entry : fs::recursive_directory_iterator(folder_)) {
+      paths.push_back(fs::relative(entry.path(), folder_).string());
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
+  }
   // Names in the folder, sorted.
   std::vector<std::string> folder_names() const {
     std::vector<std::string> names;
@@ -118,6 +127,20 @@ TEST_F(OutputFileTest, OpenCreatesEmptiesOrRaisesTheErrorOfTheReason) {
       {"name too long", std::string(300, 'a'), [] {}, file_not_found, nullptr},
       {"FIFO that nobody reads", "canal", [] { ASSERT_EQ(::mkfifo("canal", 0600), 0); },
        device_unavailable, nullptr},
+      // "\" separates folders as "/" does.
+      {"backslash separates folders", "dados\\obra.txt", [] { fs::create_directory("dados"); }, 0,
+       "dados/obra.txt"},
+      {"backslash, missing folder", "nodir\\x.txt", [] {}, path_not_found, nullptr},
+      {"backslashes in a row", "dados\\\\\\obra", [] { fs::create_directory("dados"); }, 0,
+       "dados/obra"},
+      {"backslash and slash mixed", "dados\\sub/obra", [] { fs::create_directories("dados/sub"); },
+       0, "dados/sub/obra"},
+      {"trailing backslash", "obra\\", [] {}, permission_denied, nullptr},
+      {"trailing backslash after a folder", "dados\\", [] { fs::create_directory("dados"); },
+       permission_denied, nullptr},
+      {"backslash alone: the root folder", "\\", [] {}, permission_denied, nullptr},
+      {"server and share form", "\\\\no_such_server_here\\share", [] {}, path_not_found, nullptr},
+      {"drive form is a name", "A:obra", [] {}, 0, "A:obra"},
   };
   for (const OpenCase& c : cases) {
     SCOPED_TRACE(c.label);
@@ -125,6 +148,9 @@ TEST_F(OutputFileTest, OpenCreatesEmptiesOrRaisesTheErrorOfTheReason) {
     console::run_control_reset();
     for (const auto& entry : fs::directory_iterator(folder_)) fs::remove_all(entry.path());
     c.prepare();
+    std::vector<std::string> expected_tree = tree();
+    if (c.created != nullptr && !fs::exists(c.created)) expected_tree.push_back(c.created);
+    std::sort(expected_tree.begin(), expected_tree.end());
 
     console::open_file(c.name, file_number);
 
@@ -134,6 +160,8 @@ TEST_F(OutputFileTest, OpenCreatesEmptiesOrRaisesTheErrorOfTheReason) {
       EXPECT_TRUE(fs::is_regular_file(c.created));
       EXPECT_EQ(fs::file_size(c.created), 0u);
     }
+    // Nothing else is made: no name with a "\" in it, no folder.
+    EXPECT_EQ(tree(), expected_tree);
   }
   // The failed opens created nothing, not even the name cut at its NUL byte.
   EXPECT_FALSE(fs::exists("obra"));
@@ -272,6 +300,152 @@ TEST_F(OutputFileTest, FullDiskRaises75) {
   EXPECT_EQ(console::open_file_state(file_number)->position, 0u);
 }
 
+// Sync calls that note what they were given, as the path of the
+// descriptor, and fail with fail_with when it is not 0.
+std::vector<fs::path> file_syncs;
+std::vector<fs::path> folder_syncs;
+int fail_with = 0;
+
+int noted_sync(std::vector<fs::path>& noted, int fd) {
+  noted.push_back(fs::read_symlink("/proc/self/fd/" + std::to_string(fd)));
+  if (fail_with == 0) return 0;
+  errno = fail_with;
+  return -1;
+}
+
+void put_in_noting_sync_calls() {
+  console::set_sync_calls({[](int fd) { return noted_sync(file_syncs, fd); },
+                           [](int fd) { return noted_sync(folder_syncs, fd); }});
+}
+
+class SyncTest : public OutputFileTest {
+ protected:
+  void SetUp() override {
+    OutputFileTest::SetUp();
+    file_syncs.clear();
+    folder_syncs.clear();
+    fail_with = 0;
+    put_in_noting_sync_calls();
+  }
+  fs::path here() const { return fs::canonical(folder_); }
+};
+
+// The folder is synced when the open made a new name or emptied a file:
+// not for an existing empty file, a device or the screen.
+TEST_F(SyncTest, OpenSyncsTheFolderOfANameItCreatesOrEmpties) {
+  struct Case {
+    const char* label;
+    std::string name;
+    std::function<void()> prepare;
+    const char* folder;  // relative to the test folder, or null for none
+  };
+  const std::vector<Case> cases{
+      {"new file", "obra", [] {}, "."},
+      {"non-empty file emptied", "obra", [] { write_file("obra", "x"); }, "."},
+      {"empty file", "obra", [] { write_file("obra", ""); }, nullptr},
+      {"new file in a folder", "dados\\obra", [] { fs::create_directory("dados"); }, "dados"},
+      {"device", "/dev/null", [] {}, nullptr},
+      {"screen", "SCRN:", [] {}, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    console::output_file_reset();
+    put_in_noting_sync_calls();
+    for (const auto& entry : fs::directory_iterator(folder_)) fs::remove_all(entry.path());
+    c.prepare();
+    folder_syncs.clear();
+
+    console::open_file(c.name, file_number);
+
+    EXPECT_EQ(console::pending_error(), 0u);
+    if (c.folder == nullptr) {
+      EXPECT_TRUE(folder_syncs.empty());
+    } else {
+      EXPECT_EQ(folder_syncs, std::vector<fs::path>{fs::canonical(here() / c.folder)});
+    }
+  }
+  EXPECT_TRUE(file_syncs.empty());
+}
+
+// What each statement wrote is synced once, also when an error cut it; a
+// statement that wrote nothing, the screen and a device sync nothing.
+TEST_F(SyncTest, WrittenDataIsSyncedOncePerStatement) {
+  console::open_file("obra", file_number);
+  console::open_file("/dev/null", 3);
+  console::open_file("SCRN:", 4);
+  ASSERT_EQ(console::pending_error(), 0u);
+  const fs::path obra = here() / "obra";
+
+  console::sync_written_files();
+  EXPECT_TRUE(file_syncs.empty()) << "nothing written yet";
+
+  for (int number : {file_number, 3, 4}) {
+    console::print_text_to_file(number, "T1", false, false, true);
+  }
+  console::sync_written_files();
+  EXPECT_EQ(file_syncs, std::vector<fs::path>{obra});
+  console::sync_written_files();
+  EXPECT_EQ(file_syncs.size(), 1u) << "a second sync without writes";
+
+  // A record cut by a failed item: the item before it is synced too.
+  write_items({{"E1"}});
+  console::raise_runtime_error(path_file_access_error);
+  console::sync_written_files();
+  EXPECT_EQ(file_syncs, (std::vector<fs::path>{obra, obra}));
+  EXPECT_EQ(console::pending_error(), path_file_access_error);
+  console::close_files();
+}
+
+// A failed sync raises what the same failure of a write raises; an error
+// already pending stays the one shown; the file stays open.
+TEST_F(SyncTest, FailedSyncRaisesTheErrorOfAFailedWrite) {
+  struct Case {
+    int error_number;
+    std::uint32_t pending_before, code;
+  };
+  const std::vector<Case> cases{
+      {EIO, 0, path_file_access_error},
+      {ENOSPC, 0, path_file_access_error},
+      {EDQUOT, 0, path_file_access_error},
+      {EIO, permission_denied, permission_denied},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error_number);
+    console::output_file_reset();
+    put_in_noting_sync_calls();
+    console::run_control_reset();
+    fail_with = 0;
+    console::open_file("obra", file_number);
+    ASSERT_EQ(console::pending_error(), 0u);
+    write_items({{"T1", false, true}});
+    console::raise_runtime_error(c.pending_before);
+    fail_with = c.error_number;
+
+    console::sync_written_files();
+
+    EXPECT_EQ(console::pending_error(), c.code);
+    EXPECT_TRUE(console::open_file_state(file_number).has_value());
+  }
+  // The folder's sync at the open: the file opens, the error is raised.
+  console::output_file_reset();
+  put_in_noting_sync_calls();
+  console::run_control_reset();
+  fail_with = EIO;
+  console::open_file("nova", file_number);
+  EXPECT_EQ(console::pending_error(), path_file_access_error);
+  EXPECT_TRUE(console::open_file_state(file_number).has_value());
+}
+
+// Without a stand-in the system's calls run: a real file syncs cleanly.
+TEST_F(OutputFileTest, SystemSyncCallsSucceedOnARealFile) {
+  console::open_file("obra", file_number);
+  write_items({{"T1", false, true}});
+  console::sync_written_files();
+  EXPECT_EQ(console::pending_error(), 0u);
+  console::close_files();
+  EXPECT_EQ(read_file("obra"), "T1\r\n");
+}
+
 TEST_F(OutputFileTest, ReaderGoneIsAWriteErrorNotTheEndOfTheProcess) {
   ASSERT_EQ(::mkfifo("canal", 0600), 0);
   const int reader = ::open("canal", O_RDONLY | O_NONBLOCK);
@@ -395,6 +569,7 @@ TEST(OutputFileErrors, SystemReasonsMapToTheirCodesAndMessages) {
       {EMFILE, 53, 75, "File not found"},
       {ENAMETOOLONG, 53, 75, "File not found"},
       {ENOSPC, 53, 75, "File not found"},
+      {EDQUOT, 53, 75, "File not found"},
       {EIO, 53, 75, "File not found"},
       {EOVERFLOW, 53, 75, "File not found"},  // not in the table: the default
   };

@@ -1,10 +1,13 @@
 // The print forms on the real text screen: where the Numbered label leaves
-// the name, the Sub-heading's fit check, the traverse's vertex heading.
+// the name, the Sub-heading's fit check, the traverse's vertex heading; the
+// record write's cut records and syncs.
 #include "survey_entry/forms.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <atomic>
+#include <cerrno>
 #include <string>
 
 #include "support/harness.h"
@@ -129,6 +132,38 @@ TEST(RecordWrite, CutRecordIsFollowedOnItsLineByTheNextOne) {
   EXPECT_EQ(boxes[0].title, "Unhandled Error #75");
   EXPECT_EQ(boxes[0].text, "Line: 65 (in main module)\nPath/File access error\nContinue?");
   EXPECT_EQ(run.file_bytes("cut.txt"), "first, 1.5 \r\nabcdefghnext, 2 \r\n");
+}
+
+// A record whose sync fails is shown in the error box with its statement's
+// number and the code of a failed write; its bytes were written, and after
+// Yes the next record goes on.
+TEST(RecordWrite, FailedSyncShowsTheRecordsErrorBox) {
+  static std::atomic<int> syncs{0};
+  syncs = 0;
+  harness::Gate calls_set;
+  harness::RoutineRun run([&] {
+    calls_set.wait();
+    open_output_file(54, "sync.txt");
+    record_write(57, {"first", 1.5f});
+    record_write(65, {"second"});  // the second sync fails
+    record_write(74, {"third"});
+    close_all(84);
+  });
+  run.answer_error_boxes({true});
+  console::set_sync_calls({[](int) {
+                             if (++syncs != 2) return 0;
+                             errno = EIO;
+                             return -1;
+                           },
+                           nullptr});
+  calls_set.open();
+  ASSERT_TRUE(run.wait_for([&] { return run.halted(); }));
+  const auto boxes = run.shown_boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Unhandled Error #75");
+  EXPECT_EQ(boxes[0].text, "Line: 65 (in main module)\nPath/File access error\nContinue?");
+  EXPECT_EQ(syncs, 3);
+  EXPECT_EQ(run.file_bytes("sync.txt"), "first, 1.5 \r\nsecond\r\nthird\r\n");
 }
 
 }  // namespace

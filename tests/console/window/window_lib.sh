@@ -2,7 +2,9 @@
 # Sourced by the window tests after start_xvfb: starts the program in a
 # folder of its own (its files land there), finds its window and waits for
 # its end.
-#   start_program "$1"   sets RUN_DIR and WID, points the mouse into the window
+#   start_program "$1" [COMMAND...]
+#                        sets RUN_DIR and WID, points the mouse into the window;
+#                        with COMMAND, the program runs under it (e.g. strace)
 #   wait_exit [SECONDS]  prints the exit code (or "timeout")
 #   made_files           lists the files the run made in RUN_DIR
 #   tool ARGS...         runs screen_tool.py
@@ -42,7 +44,7 @@ start_program() {
   cp "$1" "$RUN_DIR/survey_entry"
   (
     cd "$RUN_DIR" || exit
-    ./survey_entry >"$RUN_DIR/stdout" 2>"$RUN_DIR/stderr" &
+    "${@:2}" ./survey_entry >"$RUN_DIR/stdout" 2>"$RUN_DIR/stderr" &
     echo $! >"$RUN_DIR/pid"
     wait $!
     echo $? >"$RUN_DIR/rc"
