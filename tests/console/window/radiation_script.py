@@ -90,8 +90,12 @@ class Run:
         self.folder = tempfile.mkdtemp(prefix="crash_run_")
         binary = os.path.join(self.folder, "survey_entry")
         shutil.copy(program, binary)
-        self.process = subprocess.Popen([binary], cwd="/", stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
+        # What the program says on its standard error goes into the failure
+        # messages.
+        self.stderr_path = os.path.join(self.folder, "stderr")
+        with open(self.stderr_path, "wb") as stderr:
+            self.process = subprocess.Popen([binary], cwd="/", stdout=subprocess.DEVNULL,
+                                            stderr=stderr)
         self.window = None
         deadline = time.monotonic() + 10
         while self.window is None and time.monotonic() < deadline:
@@ -101,8 +105,9 @@ class Run:
             if self.window is None:
                 time.sleep(0.05)
         if self.window is None:
+            status = self.state()
             self.end()
-            raise AssertionError("no window titled Untitled")
+            raise AssertionError("no window titled Untitled after 10 s (%s)" % status)
         # No window manager: focus the window and keep the pointer in it.
         xdotool("windowfocus", self.window, check=False)
         xdotool("mousemove", "--window", self.window, "320", "200")
@@ -118,9 +123,21 @@ class Run:
             if shown.startswith(text):
                 return
             if time.monotonic() > deadline:
-                raise AssertionError("row %d shows %r, expected %r (exit code %r)" %
-                                     (row, shown.rstrip(), text, self.process.poll()))
+                raise AssertionError("row %d shows %r, expected %r (%s)" %
+                                     (row, shown.rstrip(), text, self.state()))
             time.sleep(0.05)
+
+    def state(self):
+        """The exit code of the program, or that it still runs, and what it
+        wrote on its standard error."""
+        code = self.process.poll()
+        try:
+            with open(self.stderr_path, "rb") as f:
+                said = f.read().decode(errors="replace").strip()
+        except OSError:
+            said = ""
+        return "%s; stderr %r" % ("still running" if code is None else "exit code %r" % code,
+                                  said)
 
     def start_dialogue(self):
         self.wait_row(23, " CONSULTE")
