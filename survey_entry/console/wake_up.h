@@ -5,18 +5,18 @@
 // changes such a state wakes the waits after publishing it, so nothing
 // wakes while nothing happens.
 //
-// No wake-up is lost: a wait tests its state while it holds the wake-up's
-// lock and releases the lock only as it falls asleep, and wake_waiters()
-// takes the lock before it wakes. A change made between a wait's last test
-// and its sleep therefore wakes it. The lock guards nothing but that
-// hand-over: the key queue and the run-control flags stay lock-free atomics,
-// and the lock is taken only after the change is published.
+// No lock is taken on either side: a wake-up bumps a generation count and
+// wakes the sleepers on it (a futex), and a wait sleeps only while the
+// generation is the one it read before its last test of the state. A change
+// made between that test and the sleep has moved the generation on, so the
+// wait does not fall asleep; a change made later wakes it. The key queue
+// and the run-control flags stay lock-free atomics beside it, and a thread
+// that wakes the waits can never be held up by one that waits.
 #pragma once
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <cstdint>
 
 namespace console {
 
@@ -27,8 +27,12 @@ using WaitClock = std::chrono::steady_clock;
 void wake_waiters();
 
 namespace wake_detail {
-std::mutex& mutex();
-std::condition_variable& condition();
+// The generation before a test of the state (seq_cst, so that the test
+// sees every change published before that generation was left).
+std::uint32_t generation();
+// Sleeps while the generation is still seen, until the deadline (none when
+// has_deadline is false). May return early; the caller tests again.
+void sleep_while(std::uint32_t seen, bool has_deadline, WaitClock::time_point deadline);
 }  // namespace wake_detail
 
 // Sleeps until ready() holds or the deadline passes; true when ready() holds.
@@ -36,15 +40,22 @@ std::condition_variable& condition();
 // again after every wake-up.
 template <class Ready>
 bool wait_until(Ready ready, WaitClock::time_point deadline) {
-  std::unique_lock lock(wake_detail::mutex());
-  return wake_detail::condition().wait_until(lock, deadline, ready);
+  for (;;) {
+    const std::uint32_t seen = wake_detail::generation();
+    if (ready()) return true;
+    if (WaitClock::now() >= deadline) return false;
+    wake_detail::sleep_while(seen, true, deadline);
+  }
 }
 
 // Sleeps until ready() holds, without a deadline.
 template <class Ready>
 void wait_until(Ready ready) {
-  std::unique_lock lock(wake_detail::mutex());
-  wake_detail::condition().wait(lock, ready);
+  for (;;) {
+    const std::uint32_t seen = wake_detail::generation();
+    if (ready()) return;
+    wake_detail::sleep_while(seen, false, {});
+  }
 }
 
 // A boolean shared between threads whose every change wakes the waits. It
@@ -65,7 +76,6 @@ class WakingFlag {
     if (old != value) wake_waiters();
     return old;
   }
-  operator bool() const { return load(); }  // NOLINT: reads as the atomic it stands for
 
  private:
   std::atomic<bool> value_{false};
