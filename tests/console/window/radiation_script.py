@@ -63,9 +63,12 @@ KEYS = "".join(a + "\n" for a in ANSWERS)
 
 
 def start_xvfb():
+    # -noreset: a server that resets when its last client leaves drops the
+    # connections made during the reset, and each run's program connects
+    # while the previous run's clients (the killed program, xdotool) leave.
     read_end, write_end = os.pipe()
     server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                               "1024x768x24", "-nolisten", "tcp"],
+                               "1024x768x24", "-nolisten", "tcp", "-noreset"],
                               pass_fds=(write_end,), stderr=subprocess.DEVNULL)
     os.close(write_end)
     number = b""
@@ -90,8 +93,11 @@ class Run:
         self.folder = tempfile.mkdtemp(prefix="crash_run_")
         binary = os.path.join(self.folder, "survey_entry")
         shutil.copy(program, binary)
-        self.process = subprocess.Popen([binary], cwd="/", stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
+        # What the program says goes to a file beside it, for the message of
+        # a start that fails.
+        with open(os.path.join(self.folder, "stderr"), "wb") as stderr:
+            self.process = subprocess.Popen([binary], cwd="/", stdout=subprocess.DEVNULL,
+                                            stderr=stderr)
         self.window = None
         deadline = time.monotonic() + 10
         while self.window is None and time.monotonic() < deadline:
@@ -101,8 +107,12 @@ class Run:
             if self.window is None:
                 time.sleep(0.05)
         if self.window is None:
+            with open(os.path.join(self.folder, "stderr"), "rb") as stderr:
+                said = stderr.read().decode(errors="replace").strip()
+            code = self.process.poll()
             self.end()
-            raise AssertionError("no window titled Untitled")
+            raise AssertionError("no window titled Untitled (exit code %r, stderr %r)" %
+                                 (code, said))
         # No window manager: focus the window and keep the pointer in it.
         xdotool("windowfocus", self.window, check=False)
         xdotool("mousemove", "--window", self.window, "320", "200")
