@@ -11,7 +11,8 @@
 # limit, and so has each test (CTest's TIMEOUT; a test program still running
 # after 150 s prints its threads' stacks first). A test that runs out of time
 # is run again, up to twice, so that a stall of the machine does not fail
-# the whole run; its first output stays in the log.
+# the whole run; its first output stays in the log, and the summary names
+# every test that passed only when run again, so that a hang is not hidden.
 #
 #   scripts/test.sh
 # Environment: SURVEY_BUILD_PREFIX names the build folders (default "build":
@@ -32,6 +33,7 @@ export UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1"
 export TSAN_OPTIONS="halt_on_error=1:abort_on_error=1:second_deadlock_stack=1"
 
 summary=()
+stages=0
 failed_stages=()
 started=$(date +%s)
 
@@ -43,6 +45,7 @@ ulimit -c 0
 stage() {
   local name=$1 limit=$2 start result
   shift 2
+  stages=$((stages + 1))
   echo "=== $name"
   start=$(date +%s)
   if timeout --kill-after=30 "$limit" "$@"; then
@@ -55,11 +58,14 @@ stage() {
   echo "=== $name: $result"
 }
 
+# CTest's own output of a stage also goes to <build folder>/ctest.log, from
+# which the summary takes the tests that were run again.
 plain() {
+  rm -f "$prefix/ctest.log"
   cmake -S . -B "$prefix" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
     cmake --build "$prefix" -j"$jobs" &&
     ctest --test-dir "$prefix" --output-on-failure --no-tests=error -j"$jobs" \
-      --repeat after-timeout:3
+      --repeat after-timeout:3 --output-log "$prefix/ctest.log"
 }
 
 # sanitized PRESET: the unit and in-process tests (label "unit", as the
@@ -68,31 +74,60 @@ plain() {
 # with another one named, and a run that finds no test must fail.
 sanitized() {
   local preset=$1 dir="$prefix-$1"
+  rm -f "$dir/ctest.log"
   cmake --preset "$preset" -B "$dir" >/dev/null &&
     cmake --build "$dir" -j"$jobs" &&
     ctest --test-dir "$dir" -L '^unit$' --output-on-failure --no-tests=error -j"$jobs" \
-      --repeat after-timeout:3
+      --repeat after-timeout:3 --output-log "$dir/ctest.log"
 }
 export -f plain sanitized
 export prefix jobs
+
+# retried_tests LOG: the tests that CTest's log shows timed out once and
+# passed when run again.
+retried_tests() {
+  [[ -f "$1" ]] || return 0
+  sed -nE 's/^ *([0-9]+\/[0-9]+ +)?Test +#[0-9]+: ([^ ]+) [ .]*(\*\*\*Timeout|Passed) .*/\3 \2/p' "$1" |
+    awk '$1 == "***Timeout" { timed_out[$2] = 1 } $1 == "Passed" && ($2 in timed_out) { print $2 }' |
+    sort -u | tr '\n' ' '
+}
+
+retried=0
+# note_retries BUILD_FOLDER: adds the stage's tests that passed only when run
+# again after a time-out to the summary.
+note_retries() {
+  local names
+  names=$(retried_tests "$1/ctest.log")
+  [[ -n "$names" ]] || return 0
+  summary+=("  passed only when run again after a time-out: ${names% }")
+  retried=$((retried + $(wc -w <<<"$names")))
+}
 
 if [[ "${SKIP_SETUP:-0}" != 1 ]]; then
   bash scripts/setup.sh || exit 1
 fi
 stage "plain build and all tests" 1500 bash -c plain
+note_retries "$prefix"
 stage "ASan+UBSan unit tests" 900 bash -c "sanitized asan"
+note_retries "$prefix-asan"
 stage "TSan unit tests" 900 bash -c "sanitized tsan"
+note_retries "$prefix-tsan"
 if ((fuzz_seconds > 0)); then
-  stage "fuzzing ${fuzz_seconds}s per target" $((fuzz_seconds * 6 + 300)) \
-    bash scripts/fuzz.sh "$fuzz_seconds"
+  # scripts/fuzz.sh runs every target for fuzz_seconds, after its build.
+  fuzz_targets=(tests/fuzz/fuzz_*.cpp)
+  stage "fuzzing ${fuzz_seconds}s per target (${#fuzz_targets[@]} targets)" \
+    $((fuzz_seconds * ${#fuzz_targets[@]} + 300)) bash scripts/fuzz.sh "$fuzz_seconds"
 fi
 
 echo
 for line in "${summary[@]}"; do echo "  $line"; done
 total="$(($(date +%s) - started)) s"
+if ((retried)); then
+  echo "test.sh: $retried tests passed only when run again after a time-out (named above)"
+fi
 if ((${#failed_stages[@]})); then
-  echo "test.sh: ${#failed_stages[@]} of ${#summary[@]} stages FAILED in $total:" \
+  echo "test.sh: ${#failed_stages[@]} of $stages stages FAILED in $total:" \
     "$(IFS=,; echo "${failed_stages[*]}")"
   exit 1
 fi
-echo "test.sh: all ${#summary[@]} stages passed in $total"
+echo "test.sh: all $stages stages passed in $total"

@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
   static console::window::X11RunHost host(console::window::program_display_name(), window);
   console::set_run_host(&host);
   console::set_screen_change_listener(console::window::wake_program_window);
-  console::start_x11_keyboard(window);
+  console::start_x11_keyboard(window, console::window::program_display_name());
 
   std::thread([] {
     // The keyboard has reported its lock states: start the routine with an

@@ -390,6 +390,51 @@ TEST_F(KeyboardTest, HeldKeySetFollowsPressesAndReleases) {
   EXPECT_EQ(chord({}, ch('\t')), std::vector<Text>{one(9)});
 }
 
+// Whatever the modifiers turned a press into, its release takes it out of
+// the held-key set, also when the modifiers went up before the key did.
+TEST_F(KeyboardTest, ReleaseTakesOutTheFormThePressWasHeldUnder) {
+  struct HeldCase {
+    std::vector<NamedKey> modifiers;
+    Key delivered;  // as the window system reports press and release
+    Key held;       // what the press put in the held-key set
+  };
+  const std::vector<HeldCase> cases = {
+      {{}, ch('q'), ch('q')},
+      {{lctrl}, ch(1), ch('a')},
+      {{lctrl, lshift}, ch(1), ch('A')},
+      {{NamedKey::right_ctrl, NamedKey::right_shift}, ch(26), ch('Z')},
+      {{lctrl}, ch(10), ch(13)},
+      {{lctrl, lshift}, ch(10), ch(13)},
+      {{}, ch(127), Key::of(NamedKey::delete_key)},
+  };
+  auto nothing_held = [] {
+    for (int byte = 0; byte <= 255; ++byte) {
+      if (console::key_is_held(ch(byte))) return "character " + std::to_string(byte);
+    }
+    for (int named = 1; named <= static_cast<int>(NamedKey::scroll_lock); ++named) {
+      if (console::key_is_held(Key::of(static_cast<NamedKey>(named)))) {
+        return "named key " + std::to_string(named);
+      }
+    }
+    return std::string("nothing");
+  };
+  for (const bool modifiers_first : {false, true}) {
+    for (const HeldCase& c : cases) {
+      SCOPED_TRACE("character " + std::to_string(c.delivered.character) + " with " +
+                   std::to_string(c.modifiers.size()) + " modifiers" +
+                   (modifiers_first ? ", modifiers released first" : ""));
+      console::keyboard_reset();
+      for (NamedKey m : c.modifiers) console::key_pressed(Key::of(m));
+      console::key_pressed(c.delivered);
+      EXPECT_TRUE(console::key_is_held(c.held));
+      if (!modifiers_first) console::key_released(c.delivered);
+      for (NamedKey m : c.modifiers) console::key_released(Key::of(m));
+      if (modifiers_first) console::key_released(c.delivered);
+      EXPECT_EQ(nothing_held(), "nothing");
+    }
+  }
+}
+
 TEST_F(KeyboardTest, WindowThreadAndProgramThreadShareTheQueue) {
   constexpr int total = 3000;
   std::thread window([] {

@@ -330,6 +330,40 @@ TEST_F(LineInputTest, BackspaceUndoesAScroll) {
   EXPECT_EQ(text_, std::string(60, 'n'));
 }
 
+// A redraw whose answer still runs past the bottom row scrolls the redrawn
+// picture too: the new bottom row holds the rest of the answer on blanks in
+// the colours in force, as the echo's own scroll left it.
+TEST_F(LineInputTest, RedrawThatScrollsShowsTheScrolledScreen) {
+  struct RedrawCase {
+    const char* name;
+    std::string keys;  // typed once the answer has scrolled the screen
+  };
+  const std::vector<RedrawCase> cases = {
+      {"refused key", ","},
+      {"backspace", "o\b"},
+  };
+  for (const RedrawCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    console_reset();
+    set_text_colours(14, 1, 1, 7);
+    clear_screen();
+    for (int line = 1; line <= 23; ++line) print_text("line " + std::to_string(line), 1);
+    print_text("Nome do Observador :", 0);  // row 24, 20 bytes
+    start(Kind::text);
+    type(std::string(60, 'n') + "m");  // "m" goes to column 1 of a new bottom row
+    settle();
+    const ScreenCopy scrolled = copy_screen();
+    ASSERT_EQ(row_text(24), padded("m"));
+    type(c.keys);
+    settle();
+    EXPECT_EQ(row_text(24), padded("m"));
+    EXPECT_TRUE(same_screen(copy_screen(), scrolled));
+    type("\r");
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(text_, std::string(60, 'n') + "m");
+  }
+}
+
 TEST_F(LineInputTest, Byte256IsDropped) {
   struct LimitCase {
     Kind kind;

@@ -14,6 +14,7 @@
 
 #include "support/harness.h"
 #include "survey_entry/console/console.h"
+#include "survey_entry/statements.h"
 
 namespace {
 
@@ -21,11 +22,7 @@ using namespace std::chrono_literals;
 using console::Key;
 using console::NamedKey;
 using harness::RoutineRun;
-
-// The end of statement n, as the routine makes it.
-void end_statement(std::uint32_t n) {
-  if (console::event_pending.load(std::memory_order_acquire)) console::statement_boundary_check(n);
-}
+using survey_entry::statement_end;
 
 // Inside a statement: waits until the main side has turned a close request
 // into the stop flag (bounded, so a broken stop sequence fails the test).
@@ -54,7 +51,7 @@ TEST_P(ErrorBoxTest, ShowsTitleAndTextAndYesGoesOn) {
   RoutineRun run([&] {
     gate.wait();
     console::raise_runtime_error(c.code);
-    end_statement(c.statement);
+    statement_end(c.statement);
     pending_after = console::pending_error();
     next_ran = true;
   });
@@ -100,13 +97,13 @@ TEST(RunControl, EachFailingStatementHasItsBoxAndNoEndsTheRun) {
   RoutineRun run([&] {
     gate.wait();
     console::raise_runtime_error(76);
-    end_statement(54);
+    statement_end(54);
     for (std::uint32_t n : {57u, 81u, 82u}) {
       console::raise_runtime_error(52);
-      end_statement(n);
+      statement_end(n);
     }
     after_no = true;
-    end_statement(83);
+    statement_end(83);
   });
   run.answer_error_boxes({true, true, true, false});
   gate.open();
@@ -136,8 +133,8 @@ TEST(RunControl, FirstErrorOfAStatementIsKept) {
     console::raise_runtime_error(76);
     console::raise_runtime_error(52);
     console::raise_runtime_error(70);
-    end_statement(54);
-    end_statement(55);  // nothing pending any more: no second box
+    statement_end(54);
+    statement_end(55);  // nothing pending any more: no second box
     done = true;
   });
   run.answer_error_boxes({true, true});
@@ -156,7 +153,7 @@ TEST(RunControl, StopWhileAnErrorIsPendingWinsWithoutABox) {
     console::raise_runtime_error(70);
     in_statement = true;
     wait_for_stop_flag();
-    end_statement(302);
+    statement_end(302);
     after_check = true;
   });
   run.answer_error_boxes({true});
@@ -176,7 +173,7 @@ TEST(RunControl, PauseHoldsTheCheckUntilAKeyPressThatIsNotDelivered) {
   std::string key_after_pause = "unset";
   RoutineRun run([&] {
     gate.wait();
-    end_statement(20);
+    statement_end(20);
     key_after_pause = console::take_key();
     passed = true;
   });
@@ -196,7 +193,7 @@ TEST(RunControl, StopDuringAPauseEndsTheRun) {
   std::atomic<bool> passed{false};
   RoutineRun run([&] {
     gate.wait();
-    end_statement(20);
+    statement_end(20);
     passed = true;
   });
   run.press(Key::of(NamedKey::pause));
@@ -228,19 +225,19 @@ TEST_P(StopSequenceTest, RecordCompletesAndFilesAreClosedBeforeTheExit) {
   std::atomic<bool> after_record{false};
   RoutineRun run([&] {
     console::open_file("survey.txt", 1);
-    end_statement(54);
+    statement_end(54);
     console::print_text_to_file(1, "A", false, false, false);
     in_record = true;
     if (!c.fail_after_record) wait_for_stop_flag();
     console::print_text_to_file(1, ",", false, false, false);
     console::print_text_to_file(1, "B", false, false, true);
-    end_statement(57);
+    statement_end(57);
     if (c.fail_after_record) {
       console::raise_runtime_error(75);
-      end_statement(58);
+      statement_end(58);
     }
     after_record = true;
-    end_statement(59);
+    statement_end(59);
   });
   ASSERT_TRUE(run.wait_for([&] { return in_record.load(); }));
   if (!c.fail_after_record) run.close_window();
@@ -267,7 +264,7 @@ TEST_P(CriticalErrorTest, ShowsCriticalBoxAndExitsWithFailureCode) {
   RoutineRun run([&] {
     console::raise_runtime_error(console::critical_error_code(place));
     ran_on = true;
-    end_statement(1);
+    statement_end(1);
   });
   ASSERT_TRUE(run.wait_for_exit());
   EXPECT_EQ(run.exit_code(), 3);

@@ -179,8 +179,15 @@ void Gate::wait() const {
 
 void RoutineRun::press(console::Key key) {
   // Wait for room, as a typist waits for the program; a run that has ended
-  // takes no more keys, so do not wait for it.
-  wait_for([this] { return console::queued_key_count() < queue_capacity || halted() || exited(); });
+  // takes no more keys, so do not wait for it. A queue that stays full would
+  // lose the key: the test fails here, at the key it lost.
+  if (!wait_for([this] {
+        return console::queued_key_count() < queue_capacity || halted() || exited();
+      })) {
+    ADD_FAILURE() << "key dropped: the key queue stayed full (character "
+                  << int{key.character} << ", named key " << static_cast<int>(key.named) << ")";
+    return;
+  }
   console::key_pressed(key);
   console::key_released(key);
 }

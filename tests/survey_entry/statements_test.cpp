@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "survey_entry/console/run_control.h"
@@ -73,10 +75,35 @@ TEST(CountedLoop, InfiniteLimitKeepsCountingPastTheSingleRange) {
   EXPECT_EQ(counter, 16777228.0f);  // 16777210 + 19, not stuck at 16777216
 }
 
+// Answers every error box Yes and counts the boxes; the run never ends here.
+class CountingHost final : public console::RunHost {
+ public:
+  bool show_error_box(const std::string&, const std::string&) override {
+    ++error_boxes;
+    return true;
+  }
+  void show_critical_box(const std::string&, const std::string&) override { std::abort(); }
+  [[noreturn]] void exit_process(int) override { std::abort(); }
+  [[noreturn]] void park_program_thread() override { std::abort(); }
+  int error_boxes = 0;
+};
+
 TEST(StatementChecks, RunOnlyWherePendingAndWhereTheStructureSays) {
   console::run_control_reset();
+  // A pending error whose event flag is clear shows whether the check ran:
+  // the check would show it in the error box.
+  CountingHost host;
+  console::set_run_host(&host);
+  console::raise_runtime_error(console::error_code::file_not_found);
+  console::event_pending.store(false);
   statement_end(57);  // nothing pending: nothing to clear, nothing called
   EXPECT_FALSE(console::event_pending.load());
+  EXPECT_EQ(host.error_boxes, 0) << "the check ran with nothing pending";
+  EXPECT_TRUE(console::error_pending());
+  console::event_pending.store(true);
+  statement_end(57);
+  EXPECT_EQ(host.error_boxes, 1) << "the check did not run with the event pending";
+  EXPECT_FALSE(console::error_pending());
 
   console::event_pending.store(true);
   EXPECT_FALSE(jump_test(356, false));
@@ -87,6 +114,7 @@ TEST(StatementChecks, RunOnlyWherePendingAndWhereTheStructureSays) {
   console::event_pending.store(true);
   jump_target(407);
   EXPECT_FALSE(console::event_pending.load());
+  console::set_run_host(nullptr);
   console::run_control_reset();
 }
 

@@ -13,10 +13,10 @@
 namespace console {
 
 // Starts reading the keys of window (an X Window id) on a thread of its own,
-// over a connection of its own to display_name (nullptr: $DISPLAY), which
-// must be the display the window is on. When the display cannot be opened,
-// says so on stderr and returns; keys then do not reach the console. Call
-// once, after the window exists.
-void start_x11_keyboard(unsigned long window, const char* display_name = nullptr);
+// over a connection of its own to display_name, the display the window was
+// opened on (not $DISPLAY as such: a -display argument names another one).
+// When the display cannot be opened, says so on stderr and returns; keys
+// then do not reach the console. Call once, after the window exists.
+void start_x11_keyboard(unsigned long window, const char* display_name);
 
 }  // namespace console

@@ -45,6 +45,10 @@ def check_kill(program, rng, index):
             os.kill(run.process.pid, signal.SIGKILL)
             typing.kill()
             typing.wait()
+            # A typist killed between a key's press and its release leaves the
+            # key down in the X server, which then drops that key's next press
+            # in the next run: let go of every key the script types.
+            rs.xdotool("keyup", *sorted({rs.KEYSYMS.get(k, k) for k in rs.KEYS}))
         run.wait_exit()
         data = run.file()
         if settled:

@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
   XSetInputFocus(display, window, RevertToParent, CurrentTime);
   XSync(display, False);
 
-  console::start_x11_keyboard(window);
+  console::start_x11_keyboard(window, DisplayString(display));
   std::printf("ready\n");
   std::fflush(stdout);
 

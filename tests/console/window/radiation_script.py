@@ -63,9 +63,12 @@ KEYS = "".join(a + "\n" for a in ANSWERS)
 
 
 def start_xvfb():
+    # -noreset: a server that resets when its last client leaves drops the
+    # connections made during the reset, and each run's program connects
+    # while the previous run's clients (the killed program, xdotool) leave.
     read_end, write_end = os.pipe()
     server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                               "1024x768x24", "-nolisten", "tcp"],
+                               "1024x768x24", "-nolisten", "tcp", "-noreset"],
                               pass_fds=(write_end,), stderr=subprocess.DEVNULL)
     os.close(write_end)
     number = b""

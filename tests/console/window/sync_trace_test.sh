@@ -20,7 +20,8 @@ traced=openat,write,fdatasync,fsync,nanosleep,clock_nanosleep,futex,poll,ppoll
 traced+=,epoll_wait,epoll_pwait,select,pselect6,read
 # -ff: one file per thread (trace.TID in the run folder), so that no call is
 # split across lines by another thread's.
-start_program "$1" strace -ff -qq --seccomp-bpf -e signal=none -s 64 -o trace -e trace="$traced"
+PROGRAM_WRAPPER=(strace -ff -qq --seccomp-bpf -e signal=none -s 64 -o trace -e trace="$traced")
+start_program "$1"
 mkdir "$RUN_DIR/dados"
 tool wait-row "$WID" 23 " CONSULTE" 30 || fail "no menu"
 xdotool key 1

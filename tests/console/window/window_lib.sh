@@ -2,9 +2,12 @@
 # Sourced by the window tests after start_xvfb: starts the program in a
 # folder of its own (its files land there), finds its window and waits for
 # its end.
-#   start_program "$1" [COMMAND...]
+#   start_program "$1" [ARG...]
 #                        sets RUN_DIR and WID, points the mouse into the window;
-#                        with COMMAND, the program runs under it (e.g. strace)
+#                        the ARGs go to the program, PROGRAM_ENV (an array of
+#                        env(1) arguments, e.g. (-u DISPLAY)) sets its
+#                        environment alone, and PROGRAM_WRAPPER (an array, a
+#                        command such as strace with its options) runs it
 #   wait_exit [SECONDS]  prints the exit code (or "timeout")
 #   made_files           lists the files the run made in RUN_DIR
 #   tool ARGS...         runs screen_tool.py
@@ -42,9 +45,11 @@ start_program() {
   RUN_DIR=$(mktemp -d)
   RUN_DIRS+=("$RUN_DIR")
   cp "$1" "$RUN_DIR/survey_entry"
+  shift
   (
     cd "$RUN_DIR" || exit
-    "${@:2}" ./survey_entry >"$RUN_DIR/stdout" 2>"$RUN_DIR/stderr" &
+    env ${PROGRAM_ENV[@]+"${PROGRAM_ENV[@]}"} ${PROGRAM_WRAPPER[@]+"${PROGRAM_WRAPPER[@]}"} \
+      ./survey_entry "$@" >"$RUN_DIR/stdout" 2>"$RUN_DIR/stderr" &
     echo $! >"$RUN_DIR/pid"
     wait $!
     echo $? >"$RUN_DIR/rc"
