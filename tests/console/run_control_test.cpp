@@ -292,7 +292,7 @@ TEST(RunControl, KeysAndRequestsFromTheKeyReaderWakeTheRoutine) {
     for (int i = 0; i < total; ++i) {
       keys_read += console::read_keys(1, 0, 0);
       read.store(i + 1, std::memory_order_release);
-      end_statement(33);
+      statement_end(33);
     }
     console::wait_for_key_or_stop();
   });
