@@ -5,9 +5,10 @@ set -euo pipefail
 packages=(
   build-essential cmake clang-14 libclang-rt-14-dev
   freeglut3-dev libglew-dev libgl-dev libglu1-mesa-dev libx11-dev libxtst-dev libxdamage-dev
+  libxkbcommon-dev
   libgtest-dev libbenchmark-dev
   console-data zlib1g-dev
-  xvfb xdotool x11-utils xauth imagemagick python3 gdb strace
+  xvfb xdotool x11-utils x11-xkb-utils xauth imagemagick python3 gdb strace
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -235,6 +235,13 @@ bool is_modifier_or_lock(NamedKey k) {
   }
 }
 
+// The press that ends a pause is swallowed: whether this one did.
+bool ends_pause() {
+  if (!pause_flag.load(std::memory_order_acquire)) return false;
+  pause_flag.store(false, std::memory_order_release);
+  return true;
+}
+
 void translate_and_queue(Key key) {
   if (key.is_named() && is_modifier_or_lock(key.named)) return;
   const Row& row = key.is_named() ? named_rows[index_of(key.named)] : character_rows[key.character];
@@ -280,16 +287,17 @@ void key_pressed(Key raw) {
     event_pending.store(true, std::memory_order_release);
     return;
   }
-  // The press that ends a pause is swallowed.
-  if (pause_flag.load(std::memory_order_acquire)) {
-    pause_flag.store(false, std::memory_order_release);
-    return;
-  }
+  if (ends_pause()) return;
   // Alt+Enter would step the full-screen forms, which this console does not
   // have; it is never delivered.
   if (!key.is_named() && key.character == 13 && alt_held()) return;
 
   translate_and_queue(key);
+}
+
+bool key_pressed_without_key() {
+  EventGuard guard;
+  return ends_pause();
 }
 
 void key_released(Key raw) {

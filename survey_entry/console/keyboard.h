@@ -35,6 +35,11 @@ struct Key {
 
 void key_pressed(Key key);
 void key_released(Key key);
+// A press that delivers no key (a dead key, a step of a compose sequence,
+// the press that cancels one): nothing for the queue, the held-key set or
+// the stop keys, but a press while a pause is on ends the pause and is
+// swallowed, as any press is. Returns whether it ended a pause.
+bool key_pressed_without_key();
 
 // Empty when the queue is empty, else the oldest key text (1 or 2 bytes).
 Text take_key();

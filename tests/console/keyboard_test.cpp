@@ -262,6 +262,32 @@ TEST_F(KeyboardTest, PauseSwallowsTheNextPress) {
   }
 }
 
+TEST_F(KeyboardTest, APressWithoutKeyOnlyEndsAPause) {
+  // Outside a pause: nothing queued, nothing held, no pause, no stop.
+  EXPECT_FALSE(console::key_pressed_without_key());
+  EXPECT_EQ(console::queued_key_count(), 0);
+  EXPECT_FALSE(console::pause_flag.load());
+  EXPECT_FALSE(console::close_request.load());
+  // With Ctrl held it is still no stop key and no pause key.
+  console::key_pressed(Key::of(lctrl));
+  EXPECT_FALSE(console::key_pressed_without_key());
+  console::key_released(Key::of(lctrl));
+  EXPECT_FALSE(console::close_request.load());
+  EXPECT_FALSE(console::pause_flag.load());
+
+  // In a pause: it ends the pause and is swallowed; the next key is a key.
+  console::key_pressed(Key::of(NamedKey::pause));
+  ASSERT_TRUE(console::pause_flag.load());
+  EXPECT_TRUE(console::key_pressed_without_key());
+  EXPECT_FALSE(console::pause_flag.load());
+  EXPECT_FALSE(console::key_pressed_without_key());
+  EXPECT_EQ(console::queued_key_count(), 0);
+  console::key_pressed(ch(0xE3));
+  console::key_released(ch(0xE3));
+  EXPECT_EQ(console::take_key(), one(0xE3));
+  for (int b = 0; b < 256; ++b) EXPECT_FALSE(console::key_is_held(ch(b))) << b;
+}
+
 TEST_F(KeyboardTest, StopKeysRaiseTheCloseRequest) {
   struct Case {
     std::vector<NamedKey> modifiers;

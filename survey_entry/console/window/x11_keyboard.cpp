@@ -7,11 +7,15 @@
 
 #include <array>
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <string>
 #include <thread>
+#include <utility>
 
 #include "survey_entry/console/keyboard.h"
 #include "survey_entry/console/run_control.h"
+#include "survey_entry/console/window/key_compose.h"
 #include "survey_entry/console/window/window.h"
 
 namespace console {
@@ -137,9 +141,28 @@ void press_key(Key key) {
   if (paused && !pause_flag.load(std::memory_order_acquire)) window::wake_program_window();
 }
 
+// A press that delivers no key (a step of a compose sequence); true when it
+// ended a pause, which wakes the window as press_key does.
+bool press_without_key() {
+  if (!key_pressed_without_key()) return false;
+  window::wake_program_window();
+  return true;
+}
+
+// Whether the key table takes a press now as an Alt or Ctrl combination
+// (AltGr counts as the right Alt).
+bool combination_held() {
+  for (NamedKey k : {NamedKey::left_ctrl, NamedKey::right_ctrl, NamedKey::left_alt,
+                     NamedKey::right_alt}) {
+    if (key_is_held(Key::of(k))) return true;
+  }
+  return false;
+}
+
 class X11Keyboard {
  public:
-  X11Keyboard(Display* display, Window window) : display_(display), window_(window) {}
+  X11Keyboard(Display* display, Window window, std::string locale)
+      : display_(display), window_(window), locale_(std::move(locale)) {}
 
   // Selects the events and reports the lock states of the moment.
   void open() {
@@ -163,7 +186,25 @@ class X11Keyboard {
     XSync(display_, False);
   }
 
+  // Loads the compose table (on the reader's thread: the window does not
+  // wait for it; keys pressed meanwhile wait in the connection's queue).
+  void load_compose_table() {
+    composer_ = std::make_unique<KeyComposer>(locale_);
+    if (!composer_->has_table()) {
+      std::fprintf(stderr,
+                   "survey_entry: no compose table for the locale \"%s\"; dead keys give "
+                   "nothing\n",
+                   locale_.c_str());
+    } else if (composer_->fell_back()) {
+      std::fprintf(stderr,
+                   "survey_entry: no compose table for the locale \"%s\"; the default one is "
+                   "used\n",
+                   locale_.c_str());
+    }
+  }
+
   [[noreturn]] void run() {
+    load_compose_table();
     for (;;) {
       XEvent event;
       XNextEvent(display_, &event);
@@ -183,6 +224,7 @@ class X11Keyboard {
           // here: let go of everything held, so no modifier stays stuck.
           if (event.xfocus.detail != NotifyInferior && event.xfocus.detail != NotifyPointer) {
             for (unsigned code = 0; code < down_.size(); ++code) release(code);
+            composer_->reset();
           }
           break;
         default:
@@ -206,23 +248,51 @@ class X11Keyboard {
     XLookupString(&plain, text.data(), static_cast<int>(text.size()), &sym, nullptr);
     const bool ctrl = (event.state & ControlMask) != 0;
     num_lock_pressed_ = false;
+    if (event.keycode >= down_.size()) return;
+    // A key held after a press that was a step of a compose sequence (a
+    // dead key, Compose) repeats as presses too: they are not new steps.
+    if (step_down_[event.keycode]) return;
     if (sym == XK_Num_Lock && ctrl) {
       // On the PC keyboard Ctrl+Num Lock is the Pause key, whichever way the
       // Num Lock state goes; X may turn the state off only at the release,
       // when Ctrl is up already. So the press itself is reported here, and
       // the state change to on that follows it is not reported again.
       num_lock_pressed_ = true;
+      composer_->reset();  // a pause key: a pending sequence ends
       press_key(Key::of(NamedKey::num_lock));
       return;
     }
-    const std::optional<Key> key = key_for_keysym(sym, ctrl);
-    if (!key || event.keycode >= down_.size()) return;
-    // A repeat of a key still down comes as a press again.
+    const bool ctrl_or_alt = (event.state & (ControlMask | Mod1Mask)) != 0;
+    const ComposedPress composed =
+        composer_->press(static_cast<std::uint32_t>(sym), key_for_keysym(sym, ctrl), ctrl_or_alt,
+                         ctrl_or_alt || combination_held());
+    switch (composed.kind) {
+      case ComposedPress::Kind::nothing:
+        return;
+      case ComposedPress::Kind::without_key: {
+        const bool step = composer_->pending();
+        // A press that ends a pause is swallowed whole: no sequence starts.
+        if (press_without_key()) composer_->reset();
+        if (step) step_down_[event.keycode] = true;
+        return;
+      }
+      case ComposedPress::Kind::key:
+        break;
+    }
+    // A repeat of a key still down comes as a press again; when it gives
+    // another key than before (Shift or a sequence came between), the one
+    // before is let go first, so that the held-key set keeps no key.
+    const Key key = composed.key;
+    const std::optional<Key>& before = down_[event.keycode];
+    if (before && (before->character != key.character || before->named != key.named)) {
+      release(event.keycode);
+    }
     down_[event.keycode] = key;
-    press_key(*key);
+    press_key(key);
   }
 
   void release(unsigned keycode) {
+    if (keycode < step_down_.size()) step_down_[keycode] = false;
     if (keycode >= down_.size() || !down_[keycode]) return;
     const Key key = *down_[keycode];
     down_[keycode].reset();
@@ -270,6 +340,10 @@ class X11Keyboard {
   bool num_on_ = false;
   bool num_lock_pressed_ = false;  // a Ctrl+Num Lock press not yet followed by its change
   std::array<std::optional<Key>, 256> down_{};  // the key each keycode pressed
+  // The keycodes down after a press that was a step of a pending sequence.
+  std::array<bool, 256> step_down_{};
+  std::string locale_;                   // whose compose table is used
+  std::unique_ptr<KeyComposer> composer_;  // used on the reader's thread only
 };
 
 }  // namespace
@@ -282,7 +356,7 @@ void start_x11_keyboard(unsigned long window, const char* display_name) {
   }
   // The reader lives for the whole run, as its thread does.
   static X11Keyboard* keyboard = nullptr;
-  keyboard = new X11Keyboard(display, static_cast<Window>(window));
+  keyboard = new X11Keyboard(display, static_cast<Window>(window), environment_locale());
   keyboard->open();
   std::thread([reader = keyboard] { reader->run(); }).detach();
 }

@@ -7,7 +7,10 @@
 // into console::key_pressed / console::key_released: a character byte in
 // Latin-1 (the window system's 8-bit code page) or a named key. The Caps
 // Lock and Num Lock states are followed through Xkb and reported as presses
-// (state on) and releases (state off) of those keys.
+// (state on) and releases (state off) of those keys. Dead keys and Compose
+// sequences are composed with the compose table of the user's locale
+// (key_compose.h): a composed character is reported as the press of the key
+// that ended the sequence; the presses before it report no key.
 #pragma once
 
 namespace console {

@@ -2,13 +2,16 @@
 // X11 keyboard layer and prints every key text taken from the key queue as
 // hex bytes, one line per key ("61", "00 3b"). Prints "ready" once keys are
 // read, "close" when a stop key raises the close request, and "caps 1",
-// "num 0" and the like when a lock state changes. Ends after the
+// "num 0" and the like when a lock state changes, and "held" with the
+// held-key set ("held 61 n25": bytes in hex, named keys by number; "held
+// none") whenever the set changes. Ends after the
 // number of seconds given as its argument (default 120).
 #include <X11/Xlib.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <thread>
 
 #include "survey_entry/console/keyboard.h"
@@ -49,6 +52,25 @@ int main(int argc, char** argv) {
     std::printf("%s %d\n", name, on ? 1 : 0);
     std::fflush(stdout);
   };
+  std::string held_shown = "held none";
+  auto tell_held = [&held_shown] {
+    std::string held = "held";
+    char text[8];
+    for (unsigned b = 0; b < 256; ++b) {
+      if (!console::key_is_held(console::Key::byte(static_cast<std::uint8_t>(b)))) continue;
+      std::snprintf(text, sizeof text, " %02x", b);
+      held += text;
+    }
+    for (unsigned n = 1; n <= static_cast<unsigned>(console::NamedKey::scroll_lock); ++n) {
+      if (!console::key_is_held(console::Key::of(static_cast<console::NamedKey>(n)))) continue;
+      held += " n" + std::to_string(n);
+    }
+    if (held == "held") held = "held none";
+    if (held == held_shown) return;
+    held_shown = held;
+    std::printf("%s\n", held.c_str());
+    std::fflush(stdout);
+  };
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (std::chrono::steady_clock::now() < end) {
     const console::Text key = console::take_key();
@@ -61,6 +83,7 @@ int main(int argc, char** argv) {
     }
     tell_lock("caps", console::NamedKey::caps_lock, caps);
     tell_lock("num", console::NamedKey::num_lock, num);
+    tell_held();
     if (!close_told && console::close_request.load()) {
       close_told = true;
       std::printf("close\n");

@@ -13,78 +13,7 @@ fi
 source "$here/xvfb_lib.sh"
 start_xvfb
 
-out=$(mktemp)
-failures=0
-probe_pid=""
-
-start_probe() {
-  : >"$out"
-  "$probe" 240 >>"$out" 2>&1 &
-  probe_pid=$!
-  local i
-  for i in $(seq 1 100); do
-    grep -q '^ready$' "$out" && return 0
-    sleep 0.05
-  done
-  echo "FAIL: the probe did not start" >&2
-  cat "$out" >&2
-  exit 1
-}
-
-stop_probe() {
-  kill "$probe_pid" 2>/dev/null
-  wait "$probe_pid" 2>/dev/null
-  if grep -q 'Sanitizer' "$out"; then
-    fail "sanitizer report from the probe"
-    cat "$out" >&2
-  fi
-}
-
-# The key texts printed after line $1, joined by commas.
-keys_after() {
-  tail -n +$(($1 + 1)) "$out" | grep -E '^[0-9a-f]{2}( [0-9a-f]{2})?$' | paste -sd, -
-}
-
-# Waits until $2 key texts follow line $1 (at most 3 s), then a little more
-# so that a key too many shows up as well.
-wait_keys() {
-  local i got
-  for i in $(seq 1 150); do
-    got=$(keys_after "$1")
-    [[ -z "$got" && $2 -eq 0 ]] && break
-    [[ -n "$got" && $(tr -cd , <<<"$got" | wc -c) -ge $(($2 - 1)) && $2 -gt 0 ]] && break
-    sleep 0.02
-  done
-  sleep 0.15
-}
-
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-# expect NAME WANT XDOTOOL-ARGS...: WANT is the comma-joined key texts.
-expect() {
-  local name=$1 want=$2
-  shift 2
-  local before count got
-  before=$(wc -l <"$out")
-  xdotool "$@"
-  if [[ -z "$want" ]]; then count=0; else count=$(($(tr -cd , <<<"$want" | wc -c) + 1)); fi
-  wait_keys "$before" "$count"
-  got=$(keys_after "$before")
-  [[ "$got" == "$want" ]] || fail "$name: got '$got', want '$want'"
-}
-
-# expect_line NAME LINE: waits for LINE (at most 3 s) in the probe's output.
-expect_line() {
-  local i
-  for i in $(seq 1 150); do
-    grep -qx "$2" "$out" && return 0
-    sleep 0.02
-  done
-  fail "$1: no line '$2'"
-}
+source "$here/probe_lib.sh"
 
 start_probe
 

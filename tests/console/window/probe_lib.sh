@@ -1,0 +1,96 @@
+#!/bin/bash
+# Sourced by the key tests after start_xvfb: runs the key probe (a plain X
+# window whose keys come through the X11 key layer, printed as key texts)
+# and checks what it prints.
+#   probe=PATH; source probe_lib.sh
+#   start_probe [NAME=VALUE...]   start the probe (in that environment) and
+#                                 wait for "ready"
+#   stop_probe                    end it
+#   expect NAME WANT XDOTOOL-ARGS  WANT: the key texts, comma-joined
+#   expect_line NAME LINE          waits for LINE in the probe's output
+#   expect_released NAME           waits until the held-key set is empty
+#   fail MESSAGE                   counts a failure (see $failures)
+out=$(mktemp)
+failures=0
+probe_pid=""
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+start_probe() {
+  : >"$out"
+  env "$@" "$probe" 240 >>"$out" 2>&1 &
+  probe_pid=$!
+  local i
+  for i in $(seq 1 100); do
+    grep -q '^ready$' "$out" && return 0
+    sleep 0.05
+  done
+  echo "FAIL: the probe did not start" >&2
+  cat "$out" >&2
+  exit 1
+}
+
+stop_probe() {
+  kill "$probe_pid" 2>/dev/null
+  wait "$probe_pid" 2>/dev/null
+  if grep -q 'Sanitizer' "$out"; then
+    fail "sanitizer report from the probe"
+    cat "$out" >&2
+  fi
+}
+
+# The key texts printed after line $1, joined by commas.
+keys_after() {
+  tail -n +$(($1 + 1)) "$out" | grep -E '^[0-9a-f]{2}( [0-9a-f]{2})?$' | paste -sd, -
+}
+
+# Waits until $2 key texts follow line $1 (at most 3 s), then a little more
+# so that a key too many shows up as well.
+wait_keys() {
+  local i got
+  for i in $(seq 1 150); do
+    got=$(keys_after "$1")
+    [[ -z "$got" && $2 -eq 0 ]] && break
+    [[ -n "$got" && $(tr -cd , <<<"$got" | wc -c) -ge $(($2 - 1)) && $2 -gt 0 ]] && break
+    sleep 0.02
+  done
+  sleep 0.15
+}
+
+# expect NAME WANT XDOTOOL-ARGS...: WANT is the comma-joined key texts.
+expect() {
+  local name=$1 want=$2
+  shift 2
+  local before count got
+  before=$(wc -l <"$out")
+  xdotool "$@"
+  if [[ -z "$want" ]]; then count=0; else count=$(($(tr -cd , <<<"$want" | wc -c) + 1)); fi
+  wait_keys "$before" "$count"
+  got=$(keys_after "$before")
+  [[ "$got" == "$want" ]] || fail "$name: got '$got', want '$want'"
+}
+
+# expect_line NAME LINE: waits for LINE (at most 3 s) in the probe's output.
+expect_line() {
+  local i
+  for i in $(seq 1 150); do
+    grep -qx "$2" "$out" && return 0
+    sleep 0.02
+  done
+  fail "$1: no line '$2'"
+}
+
+# expect_released NAME: waits (at most 3 s) until the last held-key line the
+# probe printed is "held none" (none printed yet: none held).
+expect_released() {
+  local i last
+  for i in $(seq 1 150); do
+    last=$(grep '^held ' "$out" | tail -1)
+    [[ -z "$last" || "$last" == "held none" ]] && return 0
+    sleep 0.02
+  done
+  fail "$1: keys left held: '$last'"
+}
