@@ -8,9 +8,9 @@ Every write reaches the file at once, so whatever the moment of the kill the
 file holds the records of the answers, whole and in order, and at most the
 record being written is cut. Half of the runs are killed at a random moment
 while the keys arrive ("hot"); the others after a random number of keys,
-once the program has taken every key typed ("settled"): then the file holds
-exactly the records that the typed answers complete, and none when the file
-name was not yet answered. CRASH_SEED repeats a sequence of runs, CRASH_RUNS
+once the program has written every record they complete ("settled"): then
+the file holds exactly the records that the typed answers complete, and
+none when the file name was not yet answered. CRASH_SEED repeats a sequence of runs, CRASH_RUNS
 sets their number.
 """
 import os
@@ -35,7 +35,8 @@ def check_kill(program, rng, index):
         if settled:
             for typed in rs.type_chunks(rs.KEYS[:rng.randint(0, len(rs.KEYS))], rng):
                 pass
-            rs.settle()
+            done = rs.answers_completed(typed)
+            rs.settle(run, rs.records_of(done) if done >= 1 else None)
             os.kill(run.process.pid, signal.SIGKILL)
         else:
             # One keystroke after another in the background of the kill.

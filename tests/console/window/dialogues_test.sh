@@ -16,8 +16,8 @@ run_dialogue() {
   xdotool key "$key"
   tool wait-row "$WID" 3 "Nome do Ficheiro :" || fail "key $key: no file question"
   for answer in "$@"; do
-    # The line input takes a key every 10 ms; typing slower keeps the
-    # 15-key queue from filling.
+    # 25 ms a key leaves the program the time to take each key, so the
+    # 15-key queue does not fill.
     [[ -n "$answer" ]] && xdotool type --delay 25 -- "$answer"
     xdotool key Return
   done

@@ -10,8 +10,9 @@ WM_DELETE_WINDOW message), taking turns. A stop takes effect at the end of
 the statement in progress, so the file never holds a cut record, never more
 records than the typed answers complete, and the exit code is 0. In half of
 the runs the stop comes while keys are still being taken ("hot"); in the
-others once the program has taken every key ("settled"), and then the file
-holds exactly the records of the typed answers. CRASH_SEED repeats a
+others once the program has written every record the typed keys complete
+("settled"), and then the file holds exactly the records of the typed
+answers. CRASH_SEED repeats a
 sequence of runs, CRASH_RUNS sets their number.
 """
 import os
@@ -36,7 +37,8 @@ def check_stop(program, rng, index):
         for typed in rs.type_chunks(rs.KEYS[:rng.randint(0, len(rs.KEYS))], rng):
             pass
         if settled:
-            rs.settle()
+            done = rs.answers_completed(typed)
+            rs.settle(run, rs.records_of(done) if done >= 1 else None)
         if how == "close-box":
             rs.screen_tool.send_close(run.window)
         else:
