@@ -139,7 +139,7 @@ class LineInput {
 
  private:
   // Waits for a key of one byte, taking pending Tab spaces first without a
-  // wait. Two-byte keys and empty polls are dropped. False on a stop request.
+  // wait. Two-byte keys and empty takes are dropped. False on a stop request.
   bool wait_for_key(std::uint8_t& key) {
     for (;;) {
       bool taken = false;
