@@ -22,6 +22,7 @@ WakingFlag program_stopped;
 
 namespace key_wait_detail {
 std::atomic<bool> asleep{false};
+std::atomic<std::uint32_t> asleep_generation{0};
 std::atomic<std::uint64_t> sleeps{0};
 }  // namespace key_wait_detail
 
@@ -172,7 +173,11 @@ WaitClock::time_point deadline_after_ms(unsigned ms) {
   return WaitClock::now() + std::chrono::microseconds(ms) * 1000 / (divisor == 0 ? 1u : divisor);
 }
 
-bool program_waits_for_user() { return key_wait_detail::asleep.load(std::memory_order_seq_cst); }
+bool program_waits_for_user() {
+  return key_wait_detail::asleep.load(std::memory_order_seq_cst) &&
+         key_wait_detail::asleep_generation.load(std::memory_order_seq_cst) ==
+             wake_detail::generation();
+}
 
 std::uint64_t user_wait_sleeps() {
   return key_wait_detail::sleeps.load(std::memory_order_relaxed);

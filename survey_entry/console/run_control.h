@@ -78,21 +78,29 @@ void set_sleep_divisor(unsigned divisor);
 // user from one that is still at work.
 namespace key_wait_detail {
 extern std::atomic<bool> asleep;
+extern std::atomic<std::uint32_t> asleep_generation;
 extern std::atomic<std::uint64_t> sleeps;
 }  // namespace key_wait_detail
 template <class Ready>
 void wait_for_user(Ready ready) {
   wait_until([&ready] {
     // Tested before each sleep and after each wake-up: marked asleep exactly
-    // while the state it waits for does not hold.
+    // while the state it waits for does not hold, with the wake-up
+    // generation that state was tested at.
+    const std::uint32_t generation = wake_detail::generation();
     const bool done = ready();
+    if (!done) {
+      key_wait_detail::asleep_generation.store(generation, std::memory_order_seq_cst);
+      key_wait_detail::sleeps.fetch_add(1, std::memory_order_relaxed);
+    }
     key_wait_detail::asleep.store(!done, std::memory_order_seq_cst);
-    if (!done) key_wait_detail::sleeps.fetch_add(1, std::memory_order_relaxed);
     return done;
   });
 }
-// Whether the program thread sleeps in such a wait, and how many times it
-// has fallen asleep in one (any thread; snapshots).
+// Whether the program thread sleeps in such a wait with no wake-up since it
+// last tested its state (so that a key or a request just given has been
+// seen), and how many times it has fallen asleep in one (any thread;
+// snapshots).
 bool program_waits_for_user();
 std::uint64_t user_wait_sleeps();
 

@@ -209,9 +209,11 @@ void RoutineRun::release(console::Key key) { console::key_released(key); }
 
 void RoutineRun::settle(std::chrono::milliseconds timeout) {
   // Idle: the queue is empty and the program thread sleeps in a wait for
-  // the user. It is marked asleep only once it has found nothing to take,
-  // and every take empties the queue after the mark was cleared, so an empty
-  // queue beside the mark means that every key has been taken and handled.
+  // the user with no wake-up since it last found nothing to do. A key or a
+  // request given before this call woke it, so it is not taken as idle
+  // until it has seen them; and every take empties the queue only after the
+  // thread woke, so an empty queue beside the mark means that every key has
+  // been taken and handled.
   const auto deadline = Clock::now() + timeout;
   for (;;) {
     if (halted() || exited()) return;
