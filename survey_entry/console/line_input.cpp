@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "survey_entry/console/error_code.h"
 #include "survey_entry/console/keyboard.h"
 #include "survey_entry/console/number_answer.h"
 #include "survey_entry/console/run_control.h"
@@ -20,9 +21,6 @@ namespace {
 
 // An answer holds at most this many bytes; further keys are dropped.
 constexpr std::size_t max_answer_bytes = 255;
-
-// The place number the critical "Out of memory" box names for this module.
-constexpr std::uint32_t line_input_memory_place = 14;
 
 constexpr std::uint8_t key_bell = 7;
 constexpr std::uint8_t key_backspace = 8;
@@ -221,7 +219,7 @@ void input_values_from_keyboard(InputTarget target) {
     input.run();
   } catch (const std::bad_alloc&) {
     // No memory for the answer or its value: the critical box ends the run.
-    raise_runtime_error(critical_error_code(line_input_memory_place));
+    raise_runtime_error(critical_error_code(critical_place::line_input));
   }
 }
 

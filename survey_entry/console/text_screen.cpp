@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "survey_entry/console/error_code.h"
 #include "survey_entry/console/run_control.h"
 
 namespace console {
@@ -42,9 +43,6 @@ constexpr std::uint32_t start_foreground = 7;
 constexpr std::uint32_t start_background = 0;
 constexpr int start_window_top = 1;
 constexpr int start_window_bottom = 24;
-
-constexpr std::uint32_t illegal_function_call = 5;
-constexpr std::uint32_t out_of_memory = 7;
 
 constexpr std::uint16_t pack(std::uint8_t character, std::uint8_t attribute) {
   return static_cast<std::uint16_t>(character | (attribute << 8));
@@ -279,7 +277,7 @@ void set_text_colours(std::uint32_t foreground, std::uint32_t background, std::u
   const bool foreground_given = (presence_flags & 1u) != 0;
   const bool background_given = (presence_flags & 2u) != 0;
   if ((foreground_given && foreground > 31) || (background_given && background > 15)) {
-    raise_runtime_error(illegal_function_call);
+    raise_runtime_error(error_code::illegal_function_call);
     return;
   }
   Screen& s = screen();
@@ -291,7 +289,7 @@ void set_screen_mode(std::uint32_t mode, std::uint32_t presence_flags) {
   if (error_pending() || (presence_flags & 1u) == 0) return;
   // Mode 0, 80 x 25 text, is the only mode there is and it is always current,
   // so selecting it changes nothing. Any other mode is refused.
-  if (mode != 0) raise_runtime_error(illegal_function_call);
+  if (mode != 0) raise_runtime_error(error_code::illegal_function_call);
 }
 
 void wrap_before_item(const Text& item) {
@@ -398,7 +396,7 @@ void print_zone_tab() {
 Text tab_to_column(std::int32_t column) {
   if (error_pending()) return Text();
   if (column < -32768 || column > 32767) {
-    raise_runtime_error(out_of_memory);
+    raise_runtime_error(error_code::out_of_memory);
     return Text();
   }
   int target = column;
@@ -421,7 +419,7 @@ void set_cursor_visible(bool visible) {
 
 void set_text_window(int top, int bottom) {
   if (top < 1 || bottom > screen_rows || top > bottom) {
-    raise_runtime_error(illegal_function_call);
+    raise_runtime_error(error_code::illegal_function_call);
     return;
   }
   ChangeBatch batch;

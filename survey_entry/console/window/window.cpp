@@ -19,6 +19,7 @@
 #include <cstring>
 #include <vector>
 
+#include "survey_entry/console/error_code.h"
 #include "survey_entry/console/run_control.h"
 #include "survey_entry/console/window/close_box.h"
 #include "survey_entry/console/window/frame.h"
@@ -84,7 +85,7 @@ WindowState& state() {
   std::vfprintf(stderr, format, arguments);
   std::fputc('\n', stderr);
   std::fflush(stderr);
-  _exit(exit_no_display);
+  _exit(exit_code::no_display);
 }
 
 // The close box only asks for the stop: the window stays open until the
@@ -281,7 +282,7 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
     std::fputs("survey_entry: the double-buffered display mode with depth is not available\n",
                stderr);
     std::fflush(stderr);
-    _exit(exit_no_display);
+    _exit(exit_code::no_display);
   }
   // freeglut would let the window system choose the place; put the window in
   // the middle of the screen, or at its top-left corner when it is smaller.
@@ -297,7 +298,7 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
   if (s.display == nullptr || s.window == 0) {
     std::fputs("survey_entry: the window has no OpenGL context\n", stderr);
     std::fflush(stderr);
-    _exit(exit_no_display);
+    _exit(exit_code::no_display);
   }
 
   const GLenum glew_status = glewInit();
@@ -319,7 +320,7 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
   s.wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (s.wake_fd < 0) {
     std::perror("survey_entry: eventfd");
-    _exit(exit_no_display);
+    _exit(exit_code::no_display);
   }
   intercept_close_box(s.display, s.window, request_close);
   glutDisplayFunc(display_callback);

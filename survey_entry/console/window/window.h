@@ -6,14 +6,11 @@
 
 namespace console::window {
 
-// Exit code of a start whose display or display mode cannot be had.
-constexpr int exit_no_display = 1;
-
 // Initialises freeglut with the command line, checks that the double-buffered
 // display mode with depth is possible, and opens the window "Untitled" where
 // it is seen whole, showing the text screen as it stands. Ends the process
-// with exit_no_display, showing no window, when there is no display or the
-// mode is not possible. Returns the X window id of the window.
+// with exit_code::no_display, showing no window, when there is no display or
+// the mode is not possible. Returns the X window id of the window.
 unsigned long open_program_window(int& argc, char** argv, const Font& font);
 
 // The name of the display the window is on (for the message boxes).
