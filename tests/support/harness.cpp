@@ -170,6 +170,13 @@ RoutineRun::~RoutineRun() {
   delete state_;
 }
 
+void wait_for_stop_flag() {
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (!console::stop_flag.load(std::memory_order_acquire) && Clock::now() < deadline) {
+    std::this_thread::sleep_for(poll_interval);
+  }
+}
+
 void Gate::wait() const {
   while (!open_.load(std::memory_order_acquire) &&
          !console::close_request.load(std::memory_order_acquire)) {

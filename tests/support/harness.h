@@ -42,6 +42,11 @@ class Gate {
   std::atomic<bool> open_{false};
 };
 
+// On the program thread, inside a statement: waits until the stop thread
+// has turned a close request into the stop flag (at most 5 s, so that a
+// broken stop sequence fails the test instead of holding it).
+void wait_for_stop_flag();
+
 class RoutineRun {
  public:
   // Resets the console, makes a fresh temporary folder the current
