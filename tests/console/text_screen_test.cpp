@@ -16,11 +16,14 @@
 #include <thread>
 #include <vector>
 
+#include "support/screen.h"
 #include "survey_entry/console/run_control.h"
 
 namespace {
 
 using console::Text;
+using support::padded;
+using support::row_text;
 
 // Ends a test with an exception instead of ending the test process when the
 // run control wants the process to end.
@@ -61,18 +64,6 @@ class TextScreenTest : public ::testing::Test {
     console::text_screen_reset();
   }
 
-  // The 80 bytes of a row.
-  static std::string row_text(int row) {
-    std::string text;
-    for (int column = 1; column <= console::screen_columns; ++column) {
-      text += static_cast<char>(console::screen_cell(row, column).character);
-    }
-    return text;
-  }
-  // A row's text as it should read: the given bytes, then blanks to column 80.
-  static std::string padded(const std::string& text) {
-    return text + std::string(console::screen_columns - text.size(), ' ');
-  }
   static std::uint8_t attribute(int row, int column) {
     return console::screen_cell(row, column).attribute;
   }
@@ -99,16 +90,6 @@ class TextScreenTest : public ::testing::Test {
   static void print_item(const Text& item) {
     console::wrap_before_item(item);
     console::print_text(item, 0);
-  }
-  static bool same_screen(const console::ScreenCopy& a, const console::ScreenCopy& b) {
-    for (std::size_t i = 0; i < a.cells.size(); ++i) {
-      if (a.cells[i].character != b.cells[i].character ||
-          a.cells[i].attribute != b.cells[i].attribute) {
-        return false;
-      }
-    }
-    return a.cursor_row == b.cursor_row && a.cursor_column == b.cursor_column &&
-           a.wrap_pending == b.wrap_pending;
   }
 
   TestHost host_;
@@ -466,7 +447,7 @@ TEST_F(TextScreenTest, ControlBytesMoveTheCursor) {
     auto after = console::copy_screen();
     after.cursor_row = before.cursor_row;
     after.cursor_column = before.cursor_column;
-    EXPECT_TRUE(same_screen(before, after)) << "a control byte wrote a cell";
+    EXPECT_EQ(before, after) << "a control byte wrote a cell";
   }
 }
 
@@ -546,7 +527,7 @@ TEST_F(TextScreenTest, BellShowsNothingAndHoldsTheRoutine) {
   console::print_text("\a", 0);
   const auto held = std::chrono::steady_clock::now() - start;
   EXPECT_GE(held, std::chrono::milliseconds(250));
-  EXPECT_TRUE(same_screen(before, console::copy_screen()));
+  EXPECT_EQ(before, console::copy_screen());
   EXPECT_EQ(console::screen_change_count(), changes);
 }
 
@@ -592,7 +573,7 @@ TEST_F(TextScreenTest, ScreenModeZeroChangesNothing) {
   const auto before = console::copy_screen();
   const auto changes = console::screen_change_count();
   console::set_screen_mode(0, 1);
-  EXPECT_TRUE(same_screen(before, console::copy_screen()));
+  EXPECT_EQ(before, console::copy_screen());
   EXPECT_EQ(console::screen_change_count(), changes);
   EXPECT_EQ(console::foreground_colour(), 1u);
   EXPECT_EQ(console::background_colour(), 2u);
@@ -601,7 +582,7 @@ TEST_F(TextScreenTest, ScreenModeZeroChangesNothing) {
 
   console::set_screen_mode(1, 1);  // there is no other mode
   EXPECT_EQ(console::pending_error(), 5u);
-  EXPECT_TRUE(same_screen(before, console::copy_screen()));
+  EXPECT_EQ(before, console::copy_screen());
 }
 
 TEST_F(TextScreenTest, OperationsDoNothingWhileAnErrorIsPending) {
@@ -630,7 +611,7 @@ TEST_F(TextScreenTest, OperationsDoNothingWhileAnErrorIsPending) {
     const auto before = console::copy_screen();
     const auto changes = console::screen_change_count();
     c.action();
-    EXPECT_TRUE(same_screen(before, console::copy_screen()));
+    EXPECT_EQ(before, console::copy_screen());
     EXPECT_EQ(console::screen_change_count(), changes);
     EXPECT_EQ(console::foreground_colour(), 1u);
     EXPECT_EQ(console::background_colour(), 2u);
@@ -651,7 +632,7 @@ TEST_F(TextScreenTest, RestoringACopyUndoesAScroll) {
   console::print_text("b", 0);  // goes to the next row: the window scrolls
   ASSERT_EQ(row_text(1), padded("line 2"));
   console::restore_screen(entry);
-  EXPECT_TRUE(same_screen(entry, console::copy_screen()));
+  EXPECT_EQ(entry, console::copy_screen());
   EXPECT_EQ(row_text(1), padded("line 1"));
   EXPECT_TRUE(attributes_are(24, 1, 80, 0x31));
   expect_cursor(24, 80, true);

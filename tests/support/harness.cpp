@@ -12,6 +12,8 @@
 #include <thread>
 #include <utility>
 
+#include "screen.h"
+
 namespace harness {
 
 namespace {
@@ -272,14 +274,7 @@ int RoutineRun::open_files_at_exit() const {
 
 bool RoutineRun::halted() const { return console::program_stopped.load(std::memory_order_acquire); }
 
-std::string RoutineRun::row_text(int row) const {
-  std::string text(console::screen_columns, ' ');
-  for (int column = 1; column <= console::screen_columns; ++column) {
-    text[static_cast<std::size_t>(column - 1)] =
-        static_cast<char>(console::screen_cell(row, column).character);
-  }
-  return text;
-}
+std::string RoutineRun::row_text(int row) const { return support::row_text(row); }
 
 std::uint8_t RoutineRun::attribute(int row, int column) const {
   return console::screen_cell(row, column).attribute;

@@ -23,7 +23,7 @@
 namespace {
 
 using console::Key;
-using dialogue_runs::padded;
+using support::padded;
 
 constexpr std::size_t queue_capacity = 15;
 

@@ -3,7 +3,6 @@
 // phase. Nothing here touches the window system, so it is tested alone.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <span>
 
@@ -24,12 +23,12 @@ constexpr std::uint64_t blink_phase_bit = 8;
 
 // What one frame shows.
 struct ScreenSnapshot {
-  std::array<Cell, screen_columns * screen_rows> cells{};
+  ScreenCells cells{};
   int cursor_row = 1;
   int cursor_column = 1;
   bool cursor_visible = false;
 
-  bool operator==(const ScreenSnapshot& other) const;
+  bool operator==(const ScreenSnapshot&) const = default;
 };
 
 // Reads the text screen as the program thread leaves it (any thread).

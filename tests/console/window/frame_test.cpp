@@ -31,7 +31,7 @@ ScreenSnapshot blank_snapshot(std::uint8_t attribute) {
 }
 
 Cell& cell_at(ScreenSnapshot& s, int row, int column) {
-  return s.cells[static_cast<std::size_t>((row - 1) * screen_columns + column - 1)];
+  return s.cells[cell_index(row, column)];
 }
 
 std::uint32_t pixel(const std::vector<std::uint32_t>& p, int x, int y) {
