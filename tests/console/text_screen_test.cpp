@@ -642,6 +642,45 @@ TEST_F(TextScreenTest, RestoringACopyUndoesAScroll) {
   expect_cursor(24, 2, false);
 }
 
+// A copy printed into ends as the screen ends after the same print: the
+// wrap at column 80, a pending wrap, the scroll of the window in the colours
+// in force, and a window other than rows 1 to 24.
+TEST_F(TextScreenTest, PrintIntoACopyEndsAsPrintingOnTheScreenEnds) {
+  struct Case {
+    const char* name;
+    int window_top, window_bottom;
+    int row, column;  // the cursor at the start, before `before`
+    Text before;      // printed on the screen first, copied with it
+    Text glyphs;
+  };
+  const Case cases[] = {
+      {"within a row", 1, 24, 3, 10, "", "abc"},
+      {"up to column 80", 1, 24, 3, 78, "", "abc"},
+      {"past column 80", 1, 24, 3, 78, "", "abcdef"},
+      {"after a pending wrap", 1, 24, 5, 1, Text(80, 'w'), "xy"},
+      {"empty text after a pending wrap", 1, 24, 5, 1, Text(80, 'w'), ""},
+      {"through the bottom row", 1, 24, 23, 70, "", Text(200, 'b')},
+      {"through the bottom row of a small window", 5, 10, 9, 1, "", Text(300, 's')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    reset();
+    for (int row = 1; row <= 24; ++row) console::print_text("row " + std::to_string(row), 1);
+    console::set_text_colours(14, 1, 0, 3);
+    console::set_text_window(c.window_top, c.window_bottom);
+    while (console::cursor_row() < c.row) console::line_end();
+    console::print_text(Text(static_cast<std::size_t>(c.column - 1), '.') + c.before, 0);
+    const console::ScreenCopy start = console::copy_screen();
+    console::ScreenCopy copy = start;
+    console::print_into(copy, c.glyphs);
+    console::print_text(c.glyphs, 0);
+    EXPECT_EQ(copy, console::copy_screen());
+    if (!c.glyphs.empty()) {
+      EXPECT_NE(copy, start);
+    }
+  }
+}
+
 TEST_F(TextScreenTest, OneChangeNotificationPerOperation) {
   console::set_screen_change_listener(&count_listener_call);
   listener_calls = 0;
