@@ -1,6 +1,10 @@
 // The process: makes the executable's folder the current directory, opens
-// the program window, and runs the routine on a thread of its own while the
-// main thread serves the window.
+// the program window and runs four threads (README.md, under Layout, has
+// their table: what each owns and which shared atomics it writes):
+//   window thread      main() itself: the freeglut loop, frames, close box
+//   program thread     the routine, with its error and critical boxes
+//   stop thread        the stop sequence, which ends the process
+//   key reader thread  the X11 keys, over a connection of its own
 #include <X11/Xlib.h>
 #include <unistd.h>
 
@@ -78,7 +82,8 @@ int main(int argc, char** argv) {
     return console::exit_code::start_failure;
   }
 
-  // The keyboard and the message boxes use Xlib from threads of their own.
+  // The key reader thread and the message boxes (on the program thread) use
+  // Xlib beside the window thread.
   XInitThreads();
   XSetIOErrorHandler(x_connection_lost);
   const unsigned long window = console::window::open_program_window(argc, argv, *font);

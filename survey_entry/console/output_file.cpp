@@ -91,8 +91,8 @@ struct OpenFile {
 
 // The file table: each open file number and its open file. A number is
 // free until an open succeeds under it, and again after its close. Used by
-// the program thread, and by the main side's final close-all only after the
-// program thread has stopped for good, so it needs no lock.
+// the program thread, and by the stop thread's final close-all only after
+// the program thread has stopped for good, so it needs no lock.
 std::map<int, OpenFile> files;
 
 // The sync calls in use (program thread). Tests set them only while the

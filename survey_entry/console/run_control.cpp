@@ -154,13 +154,15 @@ void set_sleep_divisor(unsigned divisor) {
 }
 
 void run_control_reset() {
+  // Each in the order of its other stores (between runs no thread of a run
+  // is there to see them).
   event_pending.store(false);
   pause_flag.store(false);
   close_request.store(false);
   stop_flag.store(false);
   program_stopped.store(false);
-  pending_code.store(0);
-  key_wait_detail::mark.store(0);
+  pending_code.store(0, std::memory_order_relaxed);
+  key_wait_detail::mark.store(0, std::memory_order_seq_cst);
 }
 
 }  // namespace console

@@ -40,8 +40,8 @@ RunHost& run_host();
 //   event_pending    set by the program thread (an error), the key reader
 //                    thread (a pause key) and the stop thread; taken by the
 //                    program thread's check
-//   pause_flag       set and cleared by the key reader thread; read by the
-//                    program thread and the window thread
+//   pause_flag       set and cleared by the key reader thread; read by it,
+//                    the program thread and the window thread
 //   close_request    set by the key reader thread (a stop key), the window
 //                    thread (the close box) and the program thread (the end
 //                    prompt, No in the error box); read by the stop thread

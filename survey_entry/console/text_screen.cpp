@@ -1,10 +1,10 @@
 // The text screen and its print operations.
 //
-// Every field that the display side reads lives in a relaxed atomic, so the
-// display thread may read while the program thread writes without a lock. A
-// frame may show an operation half done; the change count, bumped with
-// release order once the operation is complete, tells the display side that
-// a newer picture is there.
+// Every field that the window thread reads lives in a relaxed atomic, so it
+// may read while the program thread writes without a lock. A frame may show
+// an operation half done; once the operation is complete, the change count
+// is bumped (release) and the listener wakes the window thread, which then
+// shows the newer picture.
 
 #include "survey_entry/console/text_screen.h"
 
@@ -52,7 +52,7 @@ constexpr Cell unpack(std::uint16_t packed) {
 }
 
 struct Screen {
-  // Shared with the display side.
+  // Shared with the window thread.
   std::array<std::atomic<std::uint16_t>, cell_count> cells;
   std::atomic<int> cursor_row{1};
   std::atomic<int> cursor_column{1};
@@ -84,7 +84,7 @@ Screen& screen() {
 
 constexpr auto relaxed = std::memory_order_relaxed;
 
-// Tells the display side about the changes made so far: one bump of the
+// Tells the window thread about the changes made so far: one bump of the
 // change count, then the listener.
 void publish() {
   Screen& s = screen();

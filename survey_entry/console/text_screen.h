@@ -2,9 +2,9 @@
 // attribute byte each), the colours, the cursor, the text window (rows 1 to
 // 24), and the print operations the routine uses.
 //
-// Written only on the program thread. The display side reads cells, cursor
-// and change count from its own thread without a lock, so every shared field
-// is a relaxed atomic and change_count is bumped (release) after each change.
+// Written only on the program thread. The window thread reads the cells and
+// the cursor without a lock, so every shared field is a relaxed atomic, and
+// the change count is bumped (release) after each change.
 #pragma once
 
 #include <array>
@@ -56,7 +56,7 @@ std::uint64_t screen_change_count();
 int text_window_top();
 int text_window_bottom();
 // Called on the program thread after every change of the screen, so that the
-// display side can show it at once. May be empty.
+// window thread can show it at once. May be empty.
 void set_screen_change_listener(void (*listener)());
 
 // Operations of the routine (program thread).

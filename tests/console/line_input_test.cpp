@@ -1,5 +1,5 @@
 // The line input, driven as the user drives it: it runs on a program thread
-// of its own while the test presses keys as the window side does.
+// of its own while the test presses keys as the key reader thread does.
 #include "survey_entry/console/line_input.h"
 
 #include <gtest/gtest.h>

@@ -222,7 +222,7 @@ TEST_P(CriticalErrorTest, ShowsCriticalBoxAndExitsWithFailureCode) {
 
 INSTANTIATE_TEST_SUITE_P(Codes, CriticalErrorTest, ::testing::Values(1u, 9u, 18u));
 
-// The key reader's thread queues keys, pauses and ends pauses in a tight
+// The key reader thread queues keys, pauses and ends pauses in a tight
 // loop while the routine sleeps in its key reads and its pause holds, then
 // the close request ends the run: every key arrives once and in order (a
 // lost wake-up would leave the routine asleep with a key waiting).

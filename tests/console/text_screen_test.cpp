@@ -710,8 +710,8 @@ TEST_F(TextScreenTest, OneChangeNotificationPerOperation) {
   }
 }
 
-TEST_F(TextScreenTest, DisplaySideReadsWhileTheProgramPrints) {
-  // The display side reads without a lock: every cursor it sees is on the
+TEST_F(TextScreenTest, WindowThreadReadsWhileTheProgramPrints) {
+  // The window thread reads without a lock: every cursor it sees is on the
   // screen, and the change count never goes back.
   std::atomic<bool> done{false};
   bool cursor_off_screen = false;

@@ -31,7 +31,8 @@ enum class Kind { text, single, dual };
 constexpr std::size_t max_answer = 255;
 constexpr int queue_room = 15;
 
-// The key the window side would see, and what the line input gets from it.
+// The key the key reader thread would report, and what the line input gets
+// from it.
 struct StreamKey {
   Key key;
   bool two_byte;  // arrives as a two-byte key text
@@ -135,7 +136,7 @@ void press(Key key) {
 
 // One line input with these keys and Enter. Short lines go into the queue
 // beforehand and run on this thread; longer ones are fed by a thread of
-// their own, as the window side feeds them.
+// their own, as the key reader thread feeds them.
 void run_line(Kind kind, const std::vector<StreamKey>& keys) {
   Text text = "old";
   float single = 5;

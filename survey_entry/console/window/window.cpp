@@ -43,7 +43,12 @@ struct WindowState {
   GLuint texture = 0;
   bool framebuffer_objects = false;
 
-  // Wake-up of the loop from the program thread.
+  // Wake-up of the loop: posted by the program thread (a changed screen,
+  // through the screen's listener) and by the key reader thread (the end of
+  // a pause), taken by the window thread. Posting and taking are both
+  // exchanges: the take that finds a post (acquire) sees the screen as it
+  // stood when the post was made (release), and a post made after a take
+  // finds the flag clear and writes to wake_fd again.
   int wake_fd = -1;
   std::atomic<bool> wake_posted{false};
 
@@ -333,7 +338,7 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
 void wake_program_window() {
   WindowState& s = state();
   if (s.wake_fd < 0) return;
-  if (!s.wake_posted.exchange(true)) {
+  if (!s.wake_posted.exchange(true, std::memory_order_release)) {
     const std::uint64_t one = 1;
     // A full counter (never reached) means a wake-up is pending anyway.
     [[maybe_unused]] const ssize_t written = write(s.wake_fd, &one, sizeof one);
@@ -356,14 +361,18 @@ void serve_program_window() {
   // first frame shown already holds that screen rather than an empty one.
   draw_frame_within(0, 0, 1, 1);
   for (;;) {
-    // Clear the wake-up before reading the screen: a change after this
+    // Take the wake-up before reading the screen: a change after this
     // point posts a new one, so none is lost.
-    s.wake_posted.store(false);
+    s.wake_posted.exchange(false, std::memory_order_acquire);
     drain_wake_fd();
     refresh_frame();
     glutMainLoopEvent();
     XFlush(s.display);
-    if (XEventsQueued(s.display, QueuedAlready) > 0 || s.wake_posted.load()) continue;
+    // A post seen here is taken at the top of the loop.
+    if (XEventsQueued(s.display, QueuedAlready) > 0 ||
+        s.wake_posted.load(std::memory_order_relaxed)) {
+      continue;
+    }
     pollfd fds[2] = {{x_fd, POLLIN, 0}, {s.wake_fd, POLLIN, 0}};
     poll(fds, 2, sleep_timeout_ms());
   }
