@@ -154,8 +154,8 @@ void set_sleep_divisor(unsigned divisor) {
 }
 
 void run_control_reset() {
-  // Each in the order of its other stores (between runs no thread of a run
-  // is there to see them).
+  // Each stored with the order it has elsewhere; between runs no thread of
+  // a run is there to see the stores.
   event_pending.store(false);
   pause_flag.store(false);
   close_request.store(false);
