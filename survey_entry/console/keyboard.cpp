@@ -359,6 +359,8 @@ int queued_key_count() {
 
 void keyboard_reset() {
   EventGuard guard;
+  // Relaxed, unlike a press: the guard's release hands these stores to the
+  // next press, and between runs no other thread tests a key.
   for (auto& flag : held) flag.store(false, std::memory_order_relaxed);
   slots.fill(Slot{});
   head.store(0, std::memory_order_release);

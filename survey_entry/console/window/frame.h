@@ -21,7 +21,9 @@ constexpr int cursor_pixel_row = 14;
 constexpr int frame_period_ms = 32;
 constexpr std::uint64_t blink_phase_bit = 8;
 
-// What one frame shows.
+// What one frame shows: the cells of a ScreenCopy and the cursor, with its
+// visibility (which a copy does not restore) instead of the pending wrap
+// (which a frame does not show).
 struct ScreenSnapshot {
   ScreenCells cells{};
   int cursor_row = 1;
