@@ -18,7 +18,7 @@ WakingFlag stop_flag;
 WakingFlag program_stopped;
 
 namespace key_wait_detail {
-std::atomic<std::uint64_t> mark{0};
+std::atomic<bool> asleep{false};
 std::atomic<std::uint64_t> sleeps{0};
 }  // namespace key_wait_detail
 
@@ -140,10 +140,7 @@ WaitClock::time_point deadline_after_ms(unsigned ms) {
   return WaitClock::now() + std::chrono::microseconds(ms) * 1000 / (divisor == 0 ? 1u : divisor);
 }
 
-bool program_waits_for_user() {
-  const std::uint64_t mark = key_wait_detail::mark.load(std::memory_order_seq_cst);
-  return (mark & 1u) != 0 && (mark >> 1) == wake_detail::generation();
-}
+bool program_waits_for_user() { return key_wait_detail::asleep.load(std::memory_order_seq_cst); }
 
 std::uint64_t user_wait_sleeps() {
   return key_wait_detail::sleeps.load(std::memory_order_relaxed);
@@ -162,7 +159,7 @@ void run_control_reset() {
   stop_flag.store(false);
   program_stopped.store(false);
   pending_code.store(0, std::memory_order_relaxed);
-  key_wait_detail::mark.store(0, std::memory_order_seq_cst);
+  key_wait_detail::asleep.store(false, std::memory_order_seq_cst);
 }
 
 }  // namespace console

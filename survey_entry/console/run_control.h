@@ -83,14 +83,10 @@ void set_sleep_divisor(unsigned divisor);
 // The wait of the program thread for what the user does (program thread):
 // the menu's key read, the line input and the end prompt waiting for a key,
 // and the hold of a pause. Sleeps until ready() holds. While it sleeps it is
-// marked, together with the generation of the wake-up it saw before it last
-// tested its state, so that an observer can tell a program thread that
-// waits for the user, with nothing new to test, from one that is still at
-// work or has been woken and not yet tested again.
+// marked, so that an observer can tell a program thread that waits for the
+// user from one that is still at work.
 namespace key_wait_detail {
-// The generation seen before the last test, times two, plus one when the
-// state did not hold (asleep, or about to be).
-extern std::atomic<std::uint64_t> mark;
+extern std::atomic<bool> asleep;
 extern std::atomic<std::uint64_t> sleeps;
 }  // namespace key_wait_detail
 template <class Ready>
@@ -98,16 +94,14 @@ void wait_for_user(Ready ready) {
   wait_until([&ready] {
     // Tested before each sleep and after each wake-up: marked asleep exactly
     // while the state it waits for does not hold.
-    const std::uint64_t seen = wake_detail::generation();
     const bool done = ready();
-    key_wait_detail::mark.store(seen << 1 | (done ? 0u : 1u), std::memory_order_seq_cst);
+    key_wait_detail::asleep.store(!done, std::memory_order_seq_cst);
     if (!done) key_wait_detail::sleeps.fetch_add(1, std::memory_order_relaxed);
     return done;
   });
 }
-// Whether the program thread sleeps in such a wait and nothing has woken
-// the waits since it last tested its state, and how many times it has
-// fallen asleep in one (any thread; snapshots).
+// Whether the program thread sleeps in such a wait, and how many times it
+// has fallen asleep in one (any thread; snapshots).
 bool program_waits_for_user();
 std::uint64_t user_wait_sleeps();
 

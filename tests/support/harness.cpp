@@ -218,12 +218,9 @@ void RoutineRun::release(console::Key key) { console::key_released(key); }
 
 void RoutineRun::settle(std::chrono::milliseconds timeout) {
   // Idle: the queue is empty and the program thread sleeps in a wait for
-  // the user with nothing new to test. It is marked asleep only once it has
-  // found nothing to take, and every take empties the queue after the mark
-  // was cleared, so an empty queue beside the mark means that every key has
-  // been taken and handled. A press that queues nothing (a pause, the press
-  // that ends one) wakes the waits: until the program thread has tested its
-  // state again, the mark it left before is not taken for idle.
+  // the user. It is marked asleep only once it has found nothing to take,
+  // and every take empties the queue after the mark was cleared, so an empty
+  // queue beside the mark means that every key has been taken and handled.
   const auto deadline = Clock::now() + timeout;
   for (;;) {
     if (halted() || exited()) return;
