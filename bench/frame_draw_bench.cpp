@@ -1,5 +1,5 @@
-// Cost of one frame of the 80 x 25 screen as the display side builds it,
-// with the display side's own functions and no OpenGL context: the copy of
+// Cost of one frame of the 80 x 25 screen as the window thread builds it,
+// with the window layer's own functions and no OpenGL context: the copy of
 // the cells (take_screen_snapshot), the comparison that skips an unchanged
 // screen, and the drawing of the 640 x 400 pixels (compose_frame), for a
 // blank screen, a full screen of text and the blink phase of a question.

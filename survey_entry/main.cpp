@@ -1,10 +1,13 @@
 // The process: makes the executable's folder the current directory, opens
-// the program window, and runs the routine on a thread of its own while the
-// main thread serves the window.
+// the program window and runs four threads (README.md, under Layout, has
+// their table: what each owns and which shared atomics it writes):
+//   window thread      main() itself: the freeglut loop, frames, close box
+//   program thread     the routine, with its error and critical boxes
+//   stop thread        the stop sequence, which ends the process
+//   key reader thread  the X11 keys, over a connection of its own
 #include <X11/Xlib.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <new>
@@ -13,8 +16,10 @@
 #include <system_error>
 #include <thread>
 
+#include "survey_entry/console/error_code.h"
 #include "survey_entry/console/keyboard.h"
 #include "survey_entry/console/run_control.h"
+#include "survey_entry/console/stop_sequence.h"
 #include "survey_entry/console/text_screen.h"
 #include "survey_entry/console/window/font.h"
 #include "survey_entry/console/window/run_host.h"
@@ -35,15 +40,6 @@ extern "C" const char* __tsan_default_suppressions() { return "race:swrast_dri.s
 #endif
 
 namespace {
-
-// A start that fails before the window for want of its own files (the
-// executable's folder, the screen font).
-constexpr int exit_start_failure = 2;
-// A run whose display went away under it.
-constexpr int exit_display_lost = 1;
-// The place number the critical "Out of memory" box names for a memory
-// failure of the routine outside the console operations that name their own.
-constexpr std::uint32_t routine_memory_place = 1;
 
 bool enter_executable_folder() {
   std::error_code error;
@@ -69,13 +65,13 @@ int x_connection_lost(Display* display) {
   std::fprintf(stderr, "survey_entry: the connection to the display %s is lost\n",
                DisplayString(display));
   std::fflush(nullptr);
-  _exit(exit_display_lost);
+  _exit(console::exit_code::display_lost);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!enter_executable_folder()) return exit_start_failure;
+  if (!enter_executable_folder()) return console::exit_code::start_failure;
 
   std::string font_error;
   static const std::optional<console::window::Font> font =
@@ -83,10 +79,11 @@ int main(int argc, char** argv) {
   if (!font) {
     std::fprintf(stderr, "survey_entry: cannot read the screen font %s: %s\n",
                  console::window::screen_font_path(), font_error.c_str());
-    return exit_start_failure;
+    return console::exit_code::start_failure;
   }
 
-  // The keyboard and the message boxes use Xlib from threads of their own.
+  // The key reader thread and the message boxes (on the program thread) use
+  // Xlib beside the window thread.
   XInitThreads();
   XSetIOErrorHandler(x_connection_lost);
   const unsigned long window = console::window::open_program_window(argc, argv, *font);
@@ -106,7 +103,7 @@ int main(int argc, char** argv) {
     } catch (const std::bad_alloc&) {
       // No memory for a value or a text of the routine: the critical box
       // ends the run, rather than an abort from the escaped exception.
-      console::raise_runtime_error(console::critical_error_code(routine_memory_place));
+      console::raise_runtime_error(console::critical_error_code(console::critical_place::routine));
       console::halt_program();
     }
   }).detach();

@@ -1,4 +1,4 @@
-// Figures of the display side:
+// Figures of the window layer:
 //  - ComposeFrame: building one 640 x 400 frame from the cells (no X needed);
 //  - StartToMenuFrame: from the start of the process to the moment the
 //    finished menu is on the X screen (needs $DISPLAY, e.g. under Xvfb);

@@ -131,8 +131,8 @@ constexpr std::array<Row, named_key_count> named_rows = make_named_rows();
 
 // ---------------------------------------------------------------------------
 // Held-key set: one flag per character byte and per named key. Each flag is
-// an atomic of its own, so the window thread and the main side may update
-// and test it concurrently.
+// an atomic of its own, so that any thread may test it (key_is_held) while
+// the key reader thread updates it.
 
 constexpr std::size_t held_count = 256 + named_key_count;
 std::array<std::atomic<bool>, held_count> held{};
@@ -148,10 +148,12 @@ bool alt_held() { return is_held(NamedKey::left_alt) || is_held(NamedKey::right_
 
 void set_held(Key k, bool down) { held[held_index(k)].store(down, std::memory_order_release); }
 
-// Presses and releases come from the window thread and, for the lock
-// states, from the main side. This guard keeps one press or release from
-// overlapping another; the program thread never takes it. A press is
-// handled in constant time, so a waiter spins only for a moment.
+// Presses and releases come from the key reader thread (and, for the lock
+// states of the moment, from the window thread at start, before the key
+// reader thread runs); tests press from several threads at once. This guard
+// keeps one press or release from overlapping another; the program thread
+// never takes it. A press is handled in constant time, so a waiter spins
+// only for a moment.
 std::atomic_flag event_guard = ATOMIC_FLAG_INIT;
 
 class EventGuard {
@@ -166,9 +168,10 @@ class EventGuard {
 
 // ---------------------------------------------------------------------------
 // Key queue: 16 slots of two bytes; head is written by the program thread
-// only, tail by the window side only. A slot is filled before tail moves
-// past it (release), and read before head moves past it (release), so each
-// side sees the other's slot bytes complete.
+// only, tail by the key reader thread only. A slot is filled before tail
+// moves past it (release), and read before head moves past it (release), so
+// each thread sees the other's slot bytes complete. Each thread loads its
+// own index relaxed (nobody else writes it) and the other's with acquire.
 
 constexpr std::uint8_t slot_count = 16;
 
@@ -200,8 +203,8 @@ bool key_waiting() {
   return head.load(std::memory_order_relaxed) != tail.load(std::memory_order_acquire);
 }
 
-// The window side's adjustments of a character, made before the key is
-// handled: with Ctrl held, 10 becomes Enter (13) and the control bytes 1 to
+// The adjustments of a character as the key reader thread reports it, made
+// before the key is handled: with Ctrl held, 10 becomes Enter (13) and the control bytes 1 to
 // 26 become the letters they were typed as, so that the Ctrl column of the
 // table gives the control byte back; 127 (Ctrl+Backspace) becomes Delete.
 Key adjust(Key key, bool ctrl, bool shift) {
@@ -356,6 +359,8 @@ int queued_key_count() {
 
 void keyboard_reset() {
   EventGuard guard;
+  // Relaxed, unlike a press: the guard's release hands these stores to the
+  // next press, and between runs no other thread tests a key.
   for (auto& flag : held) flag.store(false, std::memory_order_relaxed);
   slots.fill(Slot{});
   head.store(0, std::memory_order_release);

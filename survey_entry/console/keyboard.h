@@ -2,8 +2,8 @@
 // the key table that turns a press into a key text, the pause and stop keys,
 // and the key reads of the program thread.
 //
-// The window side calls key_pressed/key_released on its thread; the program
-// thread takes keys. No lock: each side writes only its own queue index.
+// The key reader thread calls key_pressed/key_released; the program thread
+// takes keys. No lock: each writes only its own queue index.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,7 @@ enum class NamedKey : std::uint8_t {
   caps_lock, num_lock, scroll_lock,
 };
 
-// A key as the window side reports it: a character byte (in the window
+// A key as the key reader thread reports it: a character byte (in the window
 // system's 8-bit code page, with the modifiers of the moment) or a named key.
 struct Key {
   std::uint8_t character = 0;

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "survey_entry/console/error_code.h"
 #include "survey_entry/console/keyboard.h"
 #include "survey_entry/console/number_answer.h"
 #include "survey_entry/console/run_control.h"
@@ -20,9 +21,6 @@ namespace {
 
 // An answer holds at most this many bytes; further keys are dropped.
 constexpr std::size_t max_answer_bytes = 255;
-
-// The place number the critical "Out of memory" box names for this module.
-constexpr std::uint32_t line_input_memory_place = 14;
 
 constexpr std::uint8_t key_bell = 7;
 constexpr std::uint8_t key_backspace = 8;
@@ -52,47 +50,6 @@ bool single_field(std::string_view line, std::string& field) {
     }
   }
   return true;
-}
-
-// The cell index of a row and column (both counted from 1) in a screen copy.
-constexpr std::size_t cell_index(int row, int column) {
-  return static_cast<std::size_t>((row - 1) * screen_columns + (column - 1));
-}
-
-// Ends the line in a screen copy, scrolling its text window as the screen's
-// own line end does: the bottom row comes back blank in the given attribute.
-void copy_line_end(ScreenCopy& screen, std::uint8_t attribute) {
-  const int window_top = text_window_top();
-  const int window_bottom = text_window_bottom();
-  screen.cursor_column = 1;
-  ++screen.cursor_row;
-  if (screen.cursor_row <= window_bottom) return;
-  for (int row = window_top; row < window_bottom; ++row) {
-    for (int column = 1; column <= screen_columns; ++column) {
-      screen.cells[cell_index(row, column)] = screen.cells[cell_index(row + 1, column)];
-    }
-  }
-  for (int column = 1; column <= screen_columns; ++column) {
-    screen.cells[cell_index(window_bottom, column)] = Cell{' ', attribute};
-  }
-  screen.cursor_row = window_bottom;
-}
-
-// Prints one glyph byte into a screen copy as print_text prints a text of
-// that one byte without a line end: a pending wrap first ends the row, and a
-// glyph written in column 80 leaves the wrap pending. An answer line holds
-// only glyph bytes (7 to 13 and 28 to 31 never get into it).
-void copy_print_glyph(ScreenCopy& screen, std::uint8_t byte, std::uint8_t attribute) {
-  if (screen.wrap_pending) {
-    screen.wrap_pending = false;
-    copy_line_end(screen, attribute);
-  }
-  screen.cells[cell_index(screen.cursor_row, screen.cursor_column)] = Cell{byte, attribute};
-  if (screen.cursor_column == screen_columns) {
-    screen.wrap_pending = true;
-  } else {
-    ++screen.cursor_column;
-  }
 }
 
 class LineInput {
@@ -169,16 +126,17 @@ class LineInput {
 
   // Drops the last byte of the answer line and redraws the answer over the
   // screen as it stood at the start. Builds the picture in the work copy and
-  // puts it on the visible screen in one step, so the display never shows
-  // the answer half drawn; a scroll caused by the removed byte is undone.
+  // puts it on the visible screen in one step, so the window thread never
+  // shows the answer half drawn; a scroll caused by the removed byte is
+  // undone.
   void remove_last_byte() {
     if (line_.empty()) return;
     line_.pop_back();
     work_ = entry_;
-    const std::uint8_t attribute = attribute_of(foreground_colour(), background_colour());
-    for (const char byte : line_) {
-      copy_print_glyph(work_, static_cast<std::uint8_t>(byte), attribute);
-    }
+    // The answer holds glyph bytes only (the keys 7 to 13 and 28 to 31 never
+    // get into it). Its echo printed it byte by byte; printed whole into the
+    // copy it gives the same picture, a glyph in column 80 and a scroll alike.
+    print_into(work_, line_);
     restore_screen(work_);
     check();  // a prefix of an accepted line: it passes and stores its value
   }
@@ -221,7 +179,7 @@ void input_values_from_keyboard(InputTarget target) {
     input.run();
   } catch (const std::bad_alloc&) {
     // No memory for the answer or its value: the critical box ends the run.
-    raise_runtime_error(critical_error_code(line_input_memory_place));
+    raise_runtime_error(critical_error_code(critical_place::line_input));
   }
 }
 

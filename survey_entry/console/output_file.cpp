@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 
+#include "survey_entry/console/error_code.h"
 #include "survey_entry/console/run_control.h"
 #include "survey_entry/console/serial_port.h"
 #include "survey_entry/console/text_screen.h"
@@ -20,10 +21,6 @@ namespace console {
 namespace {
 
 using namespace error_code;
-
-// Opening a number that is open already. The routine opens file number 2
-// once per run, so this never reaches the error box.
-constexpr std::uint32_t file_already_open = 55;
 
 // The system's reasons for a failed open or write, and the run-time errors
 // they raise. A reason not listed raises 53 "File not found" at an open and
@@ -94,8 +91,8 @@ struct OpenFile {
 
 // The file table: each open file number and its open file. A number is
 // free until an open succeeds under it, and again after its close. Used by
-// the program thread, and by the main side's final close-all only after the
-// program thread has stopped for good, so it needs no lock.
+// the program thread, and by the stop thread's final close-all only after
+// the program thread has stopped for good, so it needs no lock.
 std::map<int, OpenFile> files;
 
 // The sync calls in use (program thread). Tests set them only while the
@@ -318,6 +315,8 @@ void open_file(const Text& name, int file_number) {
     return;
   }
   if (files.contains(file_number)) {
+    // The routine opens file number 2 once per run, so this never reaches
+    // the error box.
     raise_runtime_error(file_already_open);
     return;
   }

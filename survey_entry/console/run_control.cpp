@@ -8,9 +8,6 @@
 #include <iostream>
 #include <new>
 #include <thread>
-#include <utility>
-
-#include "survey_entry/console/output_file.h"
 
 namespace console {
 
@@ -28,31 +25,16 @@ std::atomic<std::uint64_t> sleeps{0};
 
 namespace {
 
-// Written and read by the program thread. The main side's close-all reads it
-// too, but only after it has seen the program-stopped mark (acquire), which
-// the program thread sets after its last write; relaxed order is enough.
+// Written and read by the program thread. The stop thread's close-all reads
+// it too, but only after it has seen the program-stopped mark (acquire),
+// which the program thread sets after its last write; relaxed order is
+// enough.
 std::atomic<std::uint32_t> pending_code{0};
 
 std::atomic<unsigned> sleep_divisor{1};
 
-// The codes of the output file, the ones that reach the error box, and
-// three more that console operations raise only for arguments the routine
-// never gives.
-constexpr std::array<std::pair<std::uint32_t, std::string_view>, 10> messages{{
-    {error_code::bad_file_name_or_number, "Bad file name or number"},
-    {error_code::file_not_found, "File not found"},
-    {error_code::bad_file_name, "Bad file name"},
-    {error_code::device_unavailable, "Device unavailable"},
-    {error_code::permission_denied, "Permission denied"},
-    {error_code::path_file_access_error, "Path/File access error"},
-    {error_code::path_not_found, "Path not found"},
-    {5, "Illegal function call"},
-    {7, "Out of memory"},
-    {55, "File already open"},
-}};
-
-// The host used when no window side has installed one: the boxes go to
-// stderr, an error box is answered No, and the process ends at once.
+// The host used when none is installed: the boxes go to stderr, an error
+// box is answered No, and the process ends at once.
 class DefaultHost final : public RunHost {
  public:
   bool show_error_box(const std::string& title, const std::string& text) override {
@@ -80,13 +62,6 @@ RunHost& run_host() {
   return host != nullptr ? *host : default_host;
 }
 
-std::string_view runtime_error_message(std::uint32_t code) {
-  for (const auto& [c, message] : messages) {
-    if (c == code) return message;
-  }
-  return "Unknown error";
-}
-
 std::uint32_t pending_error() { return pending_code.load(std::memory_order_relaxed); }
 
 void raise_runtime_error(std::uint32_t code) {
@@ -99,7 +74,7 @@ void raise_runtime_error(std::uint32_t code) {
                                    "Out of memory");
     } catch (const std::bad_alloc&) {
     }
-    run_host().exit_process(critical_exit_code);
+    end_process(exit_code::critical_error);
   }
   std::uint32_t none = 0;
   if (pending_code.compare_exchange_strong(none, code, std::memory_order_relaxed)) {
@@ -137,7 +112,7 @@ void report_runtime_error(std::uint32_t statement) {
   } catch (const std::bad_alloc&) {
     // No memory for the box texts: the run cannot go on and must not end
     // as if it had succeeded.
-    run_host().exit_process(critical_exit_code);
+    end_process(exit_code::critical_error);
   }
   if (yes) {
     pending_code.store(0, std::memory_order_relaxed);
@@ -155,17 +130,10 @@ void halt_program() {
   default_host.park_program_thread();
 }
 
-void run_stop_sequence() {
-  wait_until([] { return close_request.load(std::memory_order_acquire); });
-  // The stop flag first: a routine that finds the event flag set must find
-  // the stop flag set too.
-  stop_flag.store(true, std::memory_order_release);
-  event_pending.store(true, std::memory_order_release);
-  // The statement in progress always completes: wait for the routine to stop.
-  wait_until([] { return program_stopped.load(std::memory_order_acquire); });
-  close_files();
-  run_host().exit_process(0);
-  default_host.exit_process(0);
+void end_process(int code) {
+  run_host().exit_process(code);
+  // A host must not return from it; if one does, keep the promise anyway.
+  default_host.exit_process(code);
 }
 
 WaitClock::time_point deadline_after_ms(unsigned ms) {
@@ -188,13 +156,15 @@ void set_sleep_divisor(unsigned divisor) {
 }
 
 void run_control_reset() {
+  // Each stored with the order it has elsewhere; between runs no thread of
+  // a run is there to see the stores.
   event_pending.store(false);
   pause_flag.store(false);
   close_request.store(false);
   stop_flag.store(false);
   program_stopped.store(false);
-  pending_code.store(0);
-  key_wait_detail::asleep.store(false);
+  pending_code.store(0, std::memory_order_relaxed);
+  key_wait_detail::asleep.store(false, std::memory_order_seq_cst);
 }
 
 }  // namespace console

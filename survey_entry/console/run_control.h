@@ -1,7 +1,7 @@
-// Run control: the flags that the window side, the main side and the program
-// thread share (event pending, pause, close request, stop, program stopped),
-// the pending run-time error, the check at each statement boundary, the error
-// box, and the end of the run.
+// Run control: the flags that the program thread, the key reader thread,
+// the window thread and the stop thread share (event pending, pause, close
+// request, stop, program stopped), the pending run-time error, the check at
+// each statement boundary, the error box, and the end of the process.
 //
 // The window system is reached only through RunHost, so that the routine and
 // the console model run in tests with no window at all.
@@ -10,14 +10,14 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
+#include "survey_entry/console/error_code.h"
 #include "survey_entry/console/wake_up.h"
 
 namespace console {
 
-// Effects that go up to the platform. The window side installs the real one;
-// tests install their own.
+// Effects that go up to the platform. main() installs the window layer's
+// one; tests install their own.
 class RunHost {
  public:
   virtual ~RunHost() = default;
@@ -34,8 +34,19 @@ class RunHost {
 void set_run_host(RunHost* host);
 RunHost& run_host();
 
-// Shared flags. Each is written by one side and read by another; every
-// change wakes the waits that test it.
+// Shared flags; every change wakes the waits that test it. Each is stored
+// with release order and loaded with acquire order (WakingFlag's own), and
+// taken with an acq_rel exchange where one is taken.
+//   event_pending    set by the program thread (an error), the key reader
+//                    thread (a pause key) and the stop thread; taken by the
+//                    program thread's check
+//   pause_flag       set and cleared by the key reader thread; read by it,
+//                    the program thread and the window thread
+//   close_request    set by the key reader thread (a stop key), the window
+//                    thread (the close box) and the program thread (the end
+//                    prompt, No in the error box); read by the stop thread
+//   stop_flag        set by the stop thread; read by the program thread
+//   program_stopped  set by the program thread; read by the stop thread
 extern WakingFlag event_pending;
 extern WakingFlag pause_flag;
 extern WakingFlag close_request;
@@ -61,10 +72,8 @@ void report_runtime_error(std::uint32_t statement);
 // Sets the program-stopped mark and never returns.
 [[noreturn]] void halt_program();
 
-// The main side's stop sequence: sleeps until the close request comes,
-// turns it into the stop flag, sleeps until the program-stopped mark is set,
-// closes all files and ends the process with exit code 0. Never returns.
-[[noreturn]] void run_stop_sequence();
+// Ends the process through the run host with this exit code (exit_code).
+[[noreturn]] void end_process(int code);
 
 // The deadline ms milliseconds of run time from now. Tests may shorten
 // every timed wait of the console with set_sleep_divisor.
@@ -106,36 +115,5 @@ std::uint64_t user_wait_sleeps();
 
 // Restores the start state of all run-control flags and the pending error.
 void run_control_reset();
-
-// Run-time error codes that reach the error box.
-namespace error_code {
-constexpr std::uint32_t bad_file_name_or_number = 52;
-constexpr std::uint32_t file_not_found = 53;
-constexpr std::uint32_t bad_file_name = 64;
-constexpr std::uint32_t device_unavailable = 68;
-constexpr std::uint32_t permission_denied = 70;
-constexpr std::uint32_t path_file_access_error = 75;
-constexpr std::uint32_t path_not_found = 76;
-}  // namespace error_code
-
-// Critical errors: memory failures, each at one of 18 numbered places. A
-// critical code is raised as critical_error_code(place), in a range of its
-// own so that it never meets an ordinary error code. It shows the critical
-// box "Out of memory", titled "Critical Error #" and the place, and ends the
-// process with critical_exit_code: a failed run must not look like an
-// ordinary end (exit code 0) to whatever started the program.
-constexpr std::uint32_t critical_error_places = 18;
-constexpr std::uint32_t critical_error_base = 0x10000;
-constexpr std::uint32_t critical_error_code(std::uint32_t place) {
-  return critical_error_base + place;
-}
-constexpr bool is_critical_error(std::uint32_t code) {
-  return code > critical_error_base && code <= critical_error_base + critical_error_places;
-}
-constexpr int critical_exit_code = 3;
-
-// The message the error box shows for a code ("Unknown error" for a code
-// that no console operation raises).
-std::string_view runtime_error_message(std::uint32_t code);
 
 }  // namespace console

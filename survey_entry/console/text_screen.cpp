@@ -1,16 +1,17 @@
 // The text screen and its print operations.
 //
-// Every field that the display side reads lives in a relaxed atomic, so the
-// display thread may read while the program thread writes without a lock. A
-// frame may show an operation half done; the change count, bumped with
-// release order once the operation is complete, tells the display side that
-// a newer picture is there.
+// Every field that the window thread reads lives in a relaxed atomic, so it
+// may read while the program thread writes without a lock. A frame may show
+// an operation half done; once the operation is complete, the change count
+// is bumped (release) and the listener wakes the window thread, which then
+// shows the newer picture.
 
 #include "survey_entry/console/text_screen.h"
 
 #include <algorithm>
 #include <cstddef>
 
+#include "survey_entry/console/error_code.h"
 #include "survey_entry/console/run_control.h"
 
 namespace console {
@@ -36,15 +37,12 @@ const std::array<Rgb, 16> palette = {{
 
 namespace {
 
-constexpr int cell_count = screen_columns * screen_rows;
+constexpr std::size_t cell_count = ScreenCells().size();
 constexpr std::uint8_t space_byte = 32;
 constexpr std::uint32_t start_foreground = 7;
 constexpr std::uint32_t start_background = 0;
 constexpr int start_window_top = 1;
 constexpr int start_window_bottom = 24;
-
-constexpr std::uint32_t illegal_function_call = 5;
-constexpr std::uint32_t out_of_memory = 7;
 
 constexpr std::uint16_t pack(std::uint8_t character, std::uint8_t attribute) {
   return static_cast<std::uint16_t>(character | (attribute << 8));
@@ -52,10 +50,9 @@ constexpr std::uint16_t pack(std::uint8_t character, std::uint8_t attribute) {
 constexpr Cell unpack(std::uint16_t packed) {
   return Cell{static_cast<std::uint8_t>(packed & 0xFFu), static_cast<std::uint8_t>(packed >> 8)};
 }
-constexpr int index_of(int row, int column) { return (row - 1) * screen_columns + (column - 1); }
 
 struct Screen {
-  // Shared with the display side.
+  // Shared with the window thread.
   std::array<std::atomic<std::uint16_t>, cell_count> cells;
   std::atomic<int> cursor_row{1};
   std::atomic<int> cursor_column{1};
@@ -87,7 +84,7 @@ Screen& screen() {
 
 constexpr auto relaxed = std::memory_order_relaxed;
 
-// Tells the display side about the changes made so far: one bump of the
+// Tells the window thread about the changes made so far: one bump of the
 // change count, then the listener.
 void publish() {
   Screen& s = screen();
@@ -118,8 +115,7 @@ std::uint8_t current_attribute() {
 
 void put_cell(int row, int column, std::uint8_t character, std::uint8_t attribute) {
   Screen& s = screen();
-  s.cells[static_cast<std::size_t>(index_of(row, column))].store(pack(character, attribute),
-                                                                 relaxed);
+  s.cells[cell_index(row, column)].store(pack(character, attribute), relaxed);
   s.changed = true;
 }
 
@@ -141,49 +137,114 @@ void fill_row(int row, std::uint8_t attribute) {
   }
 }
 
+// The print rules of a glyph, a row end, the scroll and a pending wrap act
+// on a target: the screen itself, or a copy of it (print_into). Both give
+// the rules the cells, the cursor and the pending wrap; the text window and
+// the colours are the screen's, those in force.
+class OnScreen {
+ public:
+  Cell cell(int row, int column) const {
+    return unpack(screen().cells[cell_index(row, column)].load(relaxed));
+  }
+  void set_cell(int row, int column, Cell cell) {
+    put_cell(row, column, cell.character, cell.attribute);
+  }
+  int row() const { return screen().cursor_row.load(relaxed); }
+  int column() const { return screen().cursor_column.load(relaxed); }
+  void move_to(int row, int column) { move_cursor(row, column); }
+  bool wrap_pending() const { return screen().wrap_pending.load(relaxed); }
+  void set_wrap_pending(bool pending) { screen().wrap_pending.store(pending, relaxed); }
+};
+
+class OnCopy {
+ public:
+  explicit OnCopy(ScreenCopy& copy) : copy_(copy) {}
+  Cell cell(int row, int column) const { return copy_.cells[cell_index(row, column)]; }
+  void set_cell(int row, int column, Cell cell) { copy_.cells[cell_index(row, column)] = cell; }
+  int row() const { return copy_.cursor_row; }
+  int column() const { return copy_.cursor_column; }
+  void move_to(int row, int column) {
+    copy_.cursor_row = row;
+    copy_.cursor_column = column;
+  }
+  bool wrap_pending() const { return copy_.wrap_pending; }
+  void set_wrap_pending(bool pending) { copy_.wrap_pending = pending; }
+
+ private:
+  ScreenCopy& copy_;
+};
+
 // Moves the rows below the window top up by one and blanks the bottom row in
 // the colours in force. Rows outside the window are not touched.
-void scroll_window() {
-  Screen& s = screen();
+template <class Target>
+void scroll_window(Target& target) {
+  const Screen& s = screen();
   for (int row = s.window_top + 1; row <= s.window_bottom; ++row) {
     for (int column = 1; column <= screen_columns; ++column) {
-      const auto from = static_cast<std::size_t>(index_of(row, column));
-      const auto to = static_cast<std::size_t>(index_of(row - 1, column));
-      s.cells[to].store(s.cells[from].load(relaxed), relaxed);
+      target.set_cell(row - 1, column, target.cell(row, column));
     }
   }
-  fill_row(s.window_bottom, current_attribute());
-  s.changed = true;
+  const Cell blank{space_byte, current_attribute()};
+  for (int column = 1; column <= screen_columns; ++column) {
+    target.set_cell(s.window_bottom, column, blank);
+  }
+}
+
+// Moves the cursor to column 1 of the next row; below the window's bottom
+// row the window scrolls and the cursor stays on its bottom row.
+template <class Target>
+void end_row(Target& target) {
+  const int bottom = screen().window_bottom;
+  int row = target.row() + 1;
+  if (row > bottom) {
+    scroll_window(target);
+    row = bottom;
+  }
+  target.move_to(row, 1);
+}
+
+// A pending wrap at the start of a print: a text with bytes ends the row
+// first; an empty text with a line end only drops the wrap (the line end
+// ends the row); an empty text without one leaves it pending.
+template <class Target>
+void start_print(Target& target, bool text_empty, bool line_end_wanted) {
+  if (!target.wrap_pending()) return;
+  if (!text_empty) {
+    target.set_wrap_pending(false);
+    end_row(target);
+  } else if (line_end_wanted) {
+    target.set_wrap_pending(false);
+  }
 }
 
 // Writes one glyph at the cursor and advances it. Past column 80 the glyph
 // either leaves a wrap pending (when it is the last byte of a print without
 // line end) or ends the row at once. Returns true when it ended the row.
-bool put_glyph(std::uint8_t byte, bool last_byte, bool line_end_wanted) {
-  Screen& s = screen();
-  const int row = s.cursor_row.load(relaxed);
-  const int column = s.cursor_column.load(relaxed);
-  put_cell(row, column, byte, current_attribute());
+template <class Target>
+bool put_glyph(Target& target, std::uint8_t byte, bool last_byte, bool line_end_wanted) {
+  const int row = target.row();
+  const int column = target.column();
+  target.set_cell(row, column, Cell{byte, current_attribute()});
   if (column < screen_columns) {
-    move_cursor(row, column + 1);
+    target.move_to(row, column + 1);
     return false;
   }
   if (last_byte && !line_end_wanted) {
-    s.wrap_pending.store(true, relaxed);
+    target.set_wrap_pending(true);
     return false;
   }
-  line_end();
+  end_row(target);
   return true;
 }
 
 // Byte 9: spaces up to the next column of the form 8k + 1, at least one.
 bool put_tab(bool last_byte, bool line_end_wanted) {
-  const Screen& s = screen();
+  OnScreen target;
   bool ended_row = false;
   int column_before = 0;
   do {
-    column_before = s.cursor_column.load(relaxed);
-    ended_row = put_glyph(space_byte, last_byte, line_end_wanted);
+    column_before = target.column();
+    ended_row = put_glyph(target, space_byte, last_byte, line_end_wanted);
   } while (column_before % 8 != 0);
   return ended_row;
 }
@@ -243,7 +304,7 @@ void bell() {
 
 Cell screen_cell(int row, int column) {
   if (row < 1 || row > screen_rows || column < 1 || column > screen_columns) return Cell{0, 0};
-  return unpack(screen().cells[static_cast<std::size_t>(index_of(row, column))].load(relaxed));
+  return OnScreen().cell(row, column);
 }
 
 int cursor_row() { return screen().cursor_row.load(relaxed); }
@@ -279,7 +340,7 @@ void set_text_colours(std::uint32_t foreground, std::uint32_t background, std::u
   const bool foreground_given = (presence_flags & 1u) != 0;
   const bool background_given = (presence_flags & 2u) != 0;
   if ((foreground_given && foreground > 31) || (background_given && background > 15)) {
-    raise_runtime_error(illegal_function_call);
+    raise_runtime_error(error_code::illegal_function_call);
     return;
   }
   Screen& s = screen();
@@ -291,7 +352,7 @@ void set_screen_mode(std::uint32_t mode, std::uint32_t presence_flags) {
   if (error_pending() || (presence_flags & 1u) == 0) return;
   // Mode 0, 80 x 25 text, is the only mode there is and it is always current,
   // so selecting it changes nothing. Any other mode is refused.
-  if (mode != 0) raise_runtime_error(illegal_function_call);
+  if (mode != 0) raise_runtime_error(error_code::illegal_function_call);
 }
 
 void wrap_before_item(const Text& item) {
@@ -308,17 +369,9 @@ void print_text(const Text& text, int line_end_flag) {
   if (error_pending()) return;
   ChangeBatch batch;
   Screen& s = screen();
+  OnScreen target;
   const bool line_end_wanted = line_end_flag != 0;
-  if (s.wrap_pending.load(relaxed)) {
-    if (!text.empty()) {
-      s.wrap_pending.store(false, relaxed);
-      line_end();
-    } else if (line_end_wanted) {
-      s.wrap_pending.store(false, relaxed);
-    } else {
-      return;
-    }
-  }
+  start_print(target, text.empty(), line_end_wanted);
   bool row_ended_by_wrap = false;
   const std::size_t length = text.size();
   for (std::size_t i = 0; i < length; ++i) {
@@ -355,7 +408,7 @@ void print_text(const Text& text, int line_end_flag) {
         cursor_down();
         break;
       default:
-        row_ended_by_wrap = put_glyph(byte, last_byte, line_end_wanted);
+        row_ended_by_wrap = put_glyph(target, byte, last_byte, line_end_wanted);
         break;
     }
   }
@@ -365,13 +418,8 @@ void print_text(const Text& text, int line_end_flag) {
 
 void line_end() {
   ChangeBatch batch;
-  Screen& s = screen();
-  int row = s.cursor_row.load(relaxed) + 1;
-  if (row > s.window_bottom) {
-    scroll_window();
-    row = s.window_bottom;
-  }
-  move_cursor(row, 1);
+  OnScreen target;
+  end_row(target);
 }
 
 void print_zone_tab() {
@@ -398,7 +446,7 @@ void print_zone_tab() {
 Text tab_to_column(std::int32_t column) {
   if (error_pending()) return Text();
   if (column < -32768 || column > 32767) {
-    raise_runtime_error(out_of_memory);
+    raise_runtime_error(error_code::out_of_memory);
     return Text();
   }
   int target = column;
@@ -421,7 +469,7 @@ void set_cursor_visible(bool visible) {
 
 void set_text_window(int top, int bottom) {
   if (top < 1 || bottom > screen_rows || top > bottom) {
-    raise_runtime_error(illegal_function_call);
+    raise_runtime_error(error_code::illegal_function_call);
     return;
   }
   ChangeBatch batch;
@@ -455,6 +503,14 @@ void restore_screen(const ScreenCopy& copy) {
   const int column = std::clamp(copy.cursor_column, 1, screen_columns);
   s.wrap_pending.store(copy.wrap_pending && column == screen_columns, relaxed);
   move_cursor(row, column);
+}
+
+void print_into(ScreenCopy& copy, const Text& glyphs) {
+  OnCopy target(copy);
+  start_print(target, glyphs.empty(), false);
+  for (std::size_t i = 0; i < glyphs.size(); ++i) {
+    put_glyph(target, static_cast<std::uint8_t>(glyphs[i]), i + 1 == glyphs.size(), false);
+  }
 }
 
 void text_screen_reset() {

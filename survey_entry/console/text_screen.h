@@ -2,13 +2,14 @@
 // attribute byte each), the colours, the cursor, the text window (rows 1 to
 // 24), and the print operations the routine uses.
 //
-// Written only on the program thread. The display side reads cells, cursor
-// and change count from its own thread without a lock, so every shared field
-// is a relaxed atomic and change_count is bumped (release) after each change.
+// Written only on the program thread. The window thread reads the cells and
+// the cursor without a lock, so every shared field is a relaxed atomic, and
+// the change count is bumped (release) after each change.
 #pragma once
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "survey_entry/console/text.h"
@@ -26,7 +27,16 @@ extern const std::array<Rgb, 16> palette;
 struct Cell {
   std::uint8_t character;
   std::uint8_t attribute;
+
+  bool operator==(const Cell&) const = default;
 };
+
+// All cells of the screen, row by row from the top left; cell_index gives
+// the place of row 1..25, column 1..80.
+using ScreenCells = std::array<Cell, static_cast<std::size_t>(screen_columns * screen_rows)>;
+constexpr std::size_t cell_index(int row, int column) {
+  return static_cast<std::size_t>((row - 1) * screen_columns + (column - 1));
+}
 
 // Attribute byte of a colour pair: foreground 0..31 (16..31 blink), background 0..7.
 constexpr std::uint8_t attribute_of(std::uint32_t foreground, std::uint32_t background) {
@@ -46,7 +56,7 @@ std::uint64_t screen_change_count();
 int text_window_top();
 int text_window_bottom();
 // Called on the program thread after every change of the screen, so that the
-// display side can show it at once. May be empty.
+// window thread can show it at once. May be empty.
 void set_screen_change_listener(void (*listener)());
 
 // Operations of the routine (program thread).
@@ -68,12 +78,22 @@ void set_text_window(int top, int bottom);  // moves the cursor to (top, 1), dro
 // A whole copy of the screen state, for the line input's entry and work
 // copies (restoring a copy undoes prints exactly, a scroll included).
 struct ScreenCopy {
-  std::array<Cell, screen_columns * screen_rows> cells;
+  ScreenCells cells;
   int cursor_row, cursor_column;
   bool wrap_pending;
+
+  bool operator==(const ScreenCopy&) const = default;
 };
 ScreenCopy copy_screen();
 void restore_screen(const ScreenCopy& copy);
+// Prints glyph bytes into a copy as print_text(glyphs, 0) prints them on the
+// screen, by the same rules: a pending wrap first ends the row, a glyph in
+// column 80 ends it or, as the last byte, leaves the wrap pending, and a row
+// end below the text window scrolls the window, whose bottom row comes back
+// blank; in the colours and the text window in force. Control bytes are
+// not treated as such: the line input, which builds its redraw so, has none
+// in an answer. The copy is one that copy_screen made.
+void print_into(ScreenCopy& copy, const Text& glyphs);
 
 // Restores the start state: blank in 7 on 0, cursor at 1,1, window 1..24.
 void text_screen_reset();

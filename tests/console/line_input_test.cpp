@@ -1,5 +1,5 @@
 // The line input, driven as the user drives it: it runs on a program thread
-// of its own while the test presses keys as the window side does.
+// of its own while the test presses keys as the key reader thread does.
 #include "survey_entry/console/line_input.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +14,15 @@
 #include <thread>
 #include <vector>
 
+#include "support/screen.h"
 #include "survey_entry/console/console.h"
 
 namespace console {
 namespace {
 
 using namespace std::chrono_literals;
+using support::padded;
+using support::row_text;
 
 enum class Kind { text, single, dual };
 
@@ -33,31 +36,6 @@ const char* kind_name(Kind kind) {
       return "double";
   }
   return "";
-}
-
-std::string row_text(int row) {
-  std::string text;
-  for (int column = 1; column <= screen_columns; ++column) {
-    text.push_back(static_cast<char>(screen_cell(row, column).character));
-  }
-  return text;
-}
-
-std::string padded(std::string_view text) {
-  std::string row(text);
-  row.resize(screen_columns, ' ');
-  return row;
-}
-
-bool same_screen(const ScreenCopy& a, const ScreenCopy& b) {
-  for (std::size_t i = 0; i < a.cells.size(); ++i) {
-    if (a.cells[i].character != b.cells[i].character ||
-        a.cells[i].attribute != b.cells[i].attribute) {
-      return false;
-    }
-  }
-  return a.cursor_row == b.cursor_row && a.cursor_column == b.cursor_column &&
-         a.wrap_pending == b.wrap_pending;
 }
 
 class LineInputTest : public ::testing::Test {
@@ -223,7 +201,7 @@ TEST_F(LineInputTest, RefusedLetterLeavesTheScreenUnchanged) {
   type("x");
   settle();
   EXPECT_GT(screen_change_count(), changes);  // it was echoed and redrawn
-  EXPECT_TRUE(same_screen(copy_screen(), before));
+  EXPECT_EQ(copy_screen(), before);
   type("\r");
   ASSERT_TRUE(finished());
   EXPECT_EQ(double_, 12.0);
@@ -280,7 +258,7 @@ TEST_F(LineInputTest, AnswerEndingInColumn80AndARefusedKeyAfterIt) {
   settle();
   set_screen_change_listener(nullptr);
   EXPECT_TRUE(comma_seen_below.load());  // echoed at column 1 of the next row
-  EXPECT_TRUE(same_screen(copy_screen(), before));
+  EXPECT_EQ(copy_screen(), before);
   EXPECT_EQ(cursor_row(), 1);
   EXPECT_EQ(cursor_column(), 80);
   EXPECT_TRUE(wrap_pending());
@@ -323,7 +301,7 @@ TEST_F(LineInputTest, BackspaceUndoesAScroll) {
   EXPECT_EQ(screen_cell(24, 2).attribute, attribute_of(1, 3));
   type("\b");
   settle();
-  EXPECT_TRUE(same_screen(copy_screen(), before));
+  EXPECT_EQ(copy_screen(), before);
   EXPECT_EQ(row_text(1), padded("line 1"));
   type("\r");
   ASSERT_TRUE(finished());
@@ -357,7 +335,7 @@ TEST_F(LineInputTest, RedrawThatScrollsShowsTheScrolledScreen) {
     type(c.keys);
     settle();
     EXPECT_EQ(row_text(24), padded("m"));
-    EXPECT_TRUE(same_screen(copy_screen(), scrolled));
+    EXPECT_EQ(copy_screen(), scrolled);
     type("\r");
     ASSERT_TRUE(finished());
     EXPECT_EQ(text_, std::string(60, 'n') + "m");
@@ -387,7 +365,7 @@ TEST_F(LineInputTest, Byte256IsDropped) {
     const ScreenCopy full = copy_screen();
     type("1b\t");  // each dropped, without echo
     settle();
-    EXPECT_TRUE(same_screen(copy_screen(), full));
+    EXPECT_EQ(copy_screen(), full);
     type("\b" + c.after_bs + "\r");
     ASSERT_TRUE(finished());
     // 2 + 255 bytes: three full rows and 17 on the fourth.
@@ -493,7 +471,7 @@ TEST_F(LineInputTest, TwoByteKeysAreDropped) {
       if (keys[0].is_named()) key_released(keys[0]);
     }
     settle();
-    EXPECT_TRUE(same_screen(copy_screen(), before));
+    EXPECT_EQ(copy_screen(), before);
     type("\r");
     ASSERT_TRUE(finished());
     EXPECT_EQ(row_text(1), padded("P:7"));
@@ -530,7 +508,7 @@ TEST_F(LineInputTest, PendingErrorReadsNothing) {
   EXPECT_EQ(text_, "old");
   EXPECT_EQ(queued_key_count(), 2);
   EXPECT_FALSE(cursor_visible());
-  EXPECT_TRUE(same_screen(copy_screen(), before));
+  EXPECT_EQ(copy_screen(), before);
 }
 
 TEST_F(LineInputTest, KeysTypedAheadAreTakenInOrder) {

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "support/screen.h"
 #include "survey_entry/console/run_control.h"
 #include "survey_entry/console/text_screen.h"
 
@@ -608,11 +609,8 @@ TEST_F(OutputFileTest, ScreenDevicePrintsRecordsAtTheCursorWithoutTheBlanks) {
     write_items({{"", false, true}});
     write_items({{"E1", false, true}});
 
-    std::string row1, row2;
-    for (int column = 1; column <= 5; ++column) {
-      row1 += static_cast<char>(console::screen_cell(1, column).character);
-      row2 += static_cast<char>(console::screen_cell(2, column).character);
-    }
+    const std::string row1 = support::row_text(1).substr(0, 5);
+    const std::string row2 = support::row_text(2).substr(0, 5);
     if (c.screen) {
       EXPECT_EQ(row1, "T1, 3");
       EXPECT_EQ(row2, "E1   ");

@@ -22,17 +22,8 @@ using namespace std::chrono_literals;
 using console::Key;
 using console::NamedKey;
 using harness::RoutineRun;
+using harness::wait_for_stop_flag;
 using survey_entry::statement_end;
-
-// Inside a statement: waits until the main side has turned a close request
-// into the stop flag (bounded, so a broken stop sequence fails the test).
-void wait_for_stop_flag() {
-  const auto deadline = std::chrono::steady_clock::now() + 5s;
-  while (!console::stop_flag.load(std::memory_order_acquire) &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(1ms);
-  }
-}
 
 struct BoxCase {
   std::uint32_t code;
@@ -207,53 +198,6 @@ TEST(RunControl, StopDuringAPauseEndsTheRun) {
   EXPECT_TRUE(console::pause_flag.load());
 }
 
-// A stop that comes in the middle of a record write lets the record finish;
-// the main side closes the file before the exit. After an error answered No
-// the error stays pending, the close-all closes nothing, and the file (left
-// to the end of the process) still holds every record written.
-struct StopCase {
-  const char* name;
-  bool fail_after_record;
-  int open_files_at_exit;
-};
-
-class StopSequenceTest : public ::testing::TestWithParam<StopCase> {};
-
-TEST_P(StopSequenceTest, RecordCompletesAndFilesAreClosedBeforeTheExit) {
-  const StopCase c = GetParam();
-  std::atomic<bool> in_record{false};
-  std::atomic<bool> after_record{false};
-  RoutineRun run([&] {
-    console::open_file("survey.txt", 1);
-    statement_end(54);
-    console::print_text_to_file(1, "A", false, false, false);
-    in_record = true;
-    if (!c.fail_after_record) wait_for_stop_flag();
-    console::print_text_to_file(1, ",", false, false, false);
-    console::print_text_to_file(1, "B", false, false, true);
-    statement_end(57);
-    if (c.fail_after_record) {
-      console::raise_runtime_error(75);
-      statement_end(58);
-    }
-    after_record = true;
-    statement_end(59);
-  });
-  ASSERT_TRUE(run.wait_for([&] { return in_record.load(); }));
-  if (!c.fail_after_record) run.close_window();
-  ASSERT_TRUE(run.wait_for_exit());
-  EXPECT_EQ(run.exit_code(), 0);
-  EXPECT_EQ(run.file_bytes("survey.txt"), "A,B\r\n");
-  EXPECT_EQ(run.open_files_at_exit(), c.open_files_at_exit);
-  EXPECT_FALSE(after_record.load());
-  EXPECT_EQ(run.shown_boxes().size(), c.fail_after_record ? 1u : 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Ends, StopSequenceTest,
-                         ::testing::Values(StopCase{"Stop", false, 0},
-                                           StopCase{"ErrorAnsweredNo", true, 1}),
-                         [](const auto& param_info) { return std::string(param_info.param.name); });
-
 class CriticalErrorTest : public ::testing::TestWithParam<std::uint32_t> {};
 
 // A critical error shows its box and ends the process at once with a
@@ -278,9 +222,7 @@ TEST_P(CriticalErrorTest, ShowsCriticalBoxAndExitsWithFailureCode) {
 
 INSTANTIATE_TEST_SUITE_P(Codes, CriticalErrorTest, ::testing::Values(1u, 9u, 18u));
 
-// Without a window side the critical box goes to stderr and the process
-// really ends, with the failure code.
-// The key reader's thread queues keys, pauses and ends pauses in a tight
+// The key reader thread queues keys, pauses and ends pauses in a tight
 // loop while the routine sleeps in its key reads and its pause holds, then
 // the close request ends the run: every key arrives once and in order (a
 // lost wake-up would leave the routine asleep with a key waiting).
@@ -321,6 +263,8 @@ TEST(RunControl, KeysAndRequestsFromTheKeyReaderWakeTheRoutine) {
   EXPECT_FALSE(console::pause_flag.load());
 }
 
+// Without a run host installed the critical box goes to stderr and the
+// process really ends, with the failure code.
 TEST(RunControlDeathTest, DefaultHostEndsTheProcessOnACriticalError) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(

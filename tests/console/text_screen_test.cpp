@@ -16,11 +16,14 @@
 #include <thread>
 #include <vector>
 
+#include "support/screen.h"
 #include "survey_entry/console/run_control.h"
 
 namespace {
 
 using console::Text;
+using support::padded;
+using support::row_text;
 
 // Ends a test with an exception instead of ending the test process when the
 // run control wants the process to end.
@@ -61,18 +64,6 @@ class TextScreenTest : public ::testing::Test {
     console::text_screen_reset();
   }
 
-  // The 80 bytes of a row.
-  static std::string row_text(int row) {
-    std::string text;
-    for (int column = 1; column <= console::screen_columns; ++column) {
-      text += static_cast<char>(console::screen_cell(row, column).character);
-    }
-    return text;
-  }
-  // A row's text as it should read: the given bytes, then blanks to column 80.
-  static std::string padded(const std::string& text) {
-    return text + std::string(console::screen_columns - text.size(), ' ');
-  }
   static std::uint8_t attribute(int row, int column) {
     return console::screen_cell(row, column).attribute;
   }
@@ -99,16 +90,6 @@ class TextScreenTest : public ::testing::Test {
   static void print_item(const Text& item) {
     console::wrap_before_item(item);
     console::print_text(item, 0);
-  }
-  static bool same_screen(const console::ScreenCopy& a, const console::ScreenCopy& b) {
-    for (std::size_t i = 0; i < a.cells.size(); ++i) {
-      if (a.cells[i].character != b.cells[i].character ||
-          a.cells[i].attribute != b.cells[i].attribute) {
-        return false;
-      }
-    }
-    return a.cursor_row == b.cursor_row && a.cursor_column == b.cursor_column &&
-           a.wrap_pending == b.wrap_pending;
   }
 
   TestHost host_;
@@ -466,7 +447,7 @@ TEST_F(TextScreenTest, ControlBytesMoveTheCursor) {
     auto after = console::copy_screen();
     after.cursor_row = before.cursor_row;
     after.cursor_column = before.cursor_column;
-    EXPECT_TRUE(same_screen(before, after)) << "a control byte wrote a cell";
+    EXPECT_EQ(before, after) << "a control byte wrote a cell";
   }
 }
 
@@ -546,7 +527,7 @@ TEST_F(TextScreenTest, BellShowsNothingAndHoldsTheRoutine) {
   console::print_text("\a", 0);
   const auto held = std::chrono::steady_clock::now() - start;
   EXPECT_GE(held, std::chrono::milliseconds(250));
-  EXPECT_TRUE(same_screen(before, console::copy_screen()));
+  EXPECT_EQ(before, console::copy_screen());
   EXPECT_EQ(console::screen_change_count(), changes);
 }
 
@@ -592,7 +573,7 @@ TEST_F(TextScreenTest, ScreenModeZeroChangesNothing) {
   const auto before = console::copy_screen();
   const auto changes = console::screen_change_count();
   console::set_screen_mode(0, 1);
-  EXPECT_TRUE(same_screen(before, console::copy_screen()));
+  EXPECT_EQ(before, console::copy_screen());
   EXPECT_EQ(console::screen_change_count(), changes);
   EXPECT_EQ(console::foreground_colour(), 1u);
   EXPECT_EQ(console::background_colour(), 2u);
@@ -601,7 +582,7 @@ TEST_F(TextScreenTest, ScreenModeZeroChangesNothing) {
 
   console::set_screen_mode(1, 1);  // there is no other mode
   EXPECT_EQ(console::pending_error(), 5u);
-  EXPECT_TRUE(same_screen(before, console::copy_screen()));
+  EXPECT_EQ(before, console::copy_screen());
 }
 
 TEST_F(TextScreenTest, OperationsDoNothingWhileAnErrorIsPending) {
@@ -630,7 +611,7 @@ TEST_F(TextScreenTest, OperationsDoNothingWhileAnErrorIsPending) {
     const auto before = console::copy_screen();
     const auto changes = console::screen_change_count();
     c.action();
-    EXPECT_TRUE(same_screen(before, console::copy_screen()));
+    EXPECT_EQ(before, console::copy_screen());
     EXPECT_EQ(console::screen_change_count(), changes);
     EXPECT_EQ(console::foreground_colour(), 1u);
     EXPECT_EQ(console::background_colour(), 2u);
@@ -651,7 +632,7 @@ TEST_F(TextScreenTest, RestoringACopyUndoesAScroll) {
   console::print_text("b", 0);  // goes to the next row: the window scrolls
   ASSERT_EQ(row_text(1), padded("line 2"));
   console::restore_screen(entry);
-  EXPECT_TRUE(same_screen(entry, console::copy_screen()));
+  EXPECT_EQ(entry, console::copy_screen());
   EXPECT_EQ(row_text(1), padded("line 1"));
   EXPECT_TRUE(attributes_are(24, 1, 80, 0x31));
   expect_cursor(24, 80, true);
@@ -659,6 +640,45 @@ TEST_F(TextScreenTest, RestoringACopyUndoesAScroll) {
   console::print_text("c", 0);
   EXPECT_EQ(row_text(24), padded("c"));
   expect_cursor(24, 2, false);
+}
+
+// A copy printed into ends as the screen ends after the same print: the
+// wrap at column 80, a pending wrap, the scroll of the window in the colours
+// in force, and a window other than rows 1 to 24.
+TEST_F(TextScreenTest, PrintIntoACopyEndsAsPrintingOnTheScreenEnds) {
+  struct Case {
+    const char* name;
+    int window_top, window_bottom;
+    int row, column;  // the cursor at the start, before `before`
+    Text before;      // printed on the screen first, copied with it
+    Text glyphs;
+  };
+  const Case cases[] = {
+      {"within a row", 1, 24, 3, 10, "", "abc"},
+      {"up to column 80", 1, 24, 3, 78, "", "abc"},
+      {"past column 80", 1, 24, 3, 78, "", "abcdef"},
+      {"after a pending wrap", 1, 24, 5, 1, Text(80, 'w'), "xy"},
+      {"empty text after a pending wrap", 1, 24, 5, 1, Text(80, 'w'), ""},
+      {"through the bottom row", 1, 24, 23, 70, "", Text(200, 'b')},
+      {"through the bottom row of a small window", 5, 10, 9, 1, "", Text(300, 's')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    reset();
+    for (int row = 1; row <= 24; ++row) console::print_text("row " + std::to_string(row), 1);
+    console::set_text_colours(14, 1, 0, 3);
+    console::set_text_window(c.window_top, c.window_bottom);
+    while (console::cursor_row() < c.row) console::line_end();
+    console::print_text(Text(static_cast<std::size_t>(c.column - 1), '.') + c.before, 0);
+    const console::ScreenCopy start = console::copy_screen();
+    console::ScreenCopy copy = start;
+    console::print_into(copy, c.glyphs);
+    console::print_text(c.glyphs, 0);
+    EXPECT_EQ(copy, console::copy_screen());
+    if (!c.glyphs.empty()) {
+      EXPECT_NE(copy, start);
+    }
+  }
 }
 
 TEST_F(TextScreenTest, OneChangeNotificationPerOperation) {
@@ -690,8 +710,8 @@ TEST_F(TextScreenTest, OneChangeNotificationPerOperation) {
   }
 }
 
-TEST_F(TextScreenTest, DisplaySideReadsWhileTheProgramPrints) {
-  // The display side reads without a lock: every cursor it sees is on the
+TEST_F(TextScreenTest, WindowThreadReadsWhileTheProgramPrints) {
+  // The window thread reads without a lock: every cursor it sees is on the
   // screen, and the change count never goes back.
   std::atomic<bool> done{false};
   bool cursor_off_screen = false;

@@ -12,6 +12,8 @@
 #include <thread>
 #include <utility>
 
+#include "screen.h"
+
 namespace harness {
 
 namespace {
@@ -62,7 +64,7 @@ struct RoutineRun::State final : console::RunHost {
   int files_open_at_exit = -1;
 
   std::thread program_thread;
-  std::thread main_side_thread;
+  std::thread stop_thread;
 
   bool show_error_box(const std::string& title, const std::string& text) override {
     std::lock_guard lock(mutex);
@@ -78,8 +80,8 @@ struct RoutineRun::State final : console::RunHost {
     boxes.push_back({title, text, true});
   }
 
-  // The first exit ends the run; a later one (the main side finishing after
-  // a critical exit on the program thread) only ends its thread.
+  // The first exit ends the run; a later one (the stop thread finishing
+  // after a critical exit on the program thread) only ends its thread.
   [[noreturn]] void exit_process(int code) override {
     {
       std::lock_guard lock(mutex);
@@ -97,8 +99,8 @@ struct RoutineRun::State final : console::RunHost {
   void run_program() {
     try {
       routine();
-      // A stand-in routine that returns has done its work: the main side may
-      // end the run as after halt_program.
+      // A stand-in routine that returns has done its work: the stop thread
+      // may end the run as after halt_program.
       console::program_stopped.store(true, std::memory_order_release);
     } catch (const ProgramParked&) {
     } catch (const ProcessExited&) {
@@ -111,7 +113,7 @@ struct RoutineRun::State final : console::RunHost {
     }
   }
 
-  void run_main_side() {
+  void run_stop_thread() {
     try {
       console::run_stop_sequence();
     } catch (const ProcessExited&) {
@@ -147,19 +149,19 @@ RoutineRun::RoutineRun(std::function<void()> routine, unsigned sleep_divisor) : 
   state_->folder = make_run_folder();
   std::filesystem::current_path(state_->folder);
   console::set_run_host(state_);
-  state_->main_side_thread = std::thread([s = state_] { s->run_main_side(); });
+  state_->stop_thread = std::thread([s = state_] { s->run_stop_thread(); });
   state_->program_thread = std::thread([s = state_] { s->run_program(); });
 }
 
 RoutineRun::~RoutineRun() {
   // The close request ends a routine that is still running at its next
-  // check, key poll or line input; the main side then ends the run.
+  // check, key poll or line input; the stop thread then ends the run.
   console::close_request.store(true, std::memory_order_release);
   if (state_->program_thread.joinable()) state_->program_thread.join();
   // The program thread is gone however it ended (halt, critical exit):
-  // let the main side finish.
+  // let the stop thread finish.
   console::program_stopped.store(true, std::memory_order_release);
-  if (state_->main_side_thread.joinable()) state_->main_side_thread.join();
+  if (state_->stop_thread.joinable()) state_->stop_thread.join();
   // The end of the process releases a file that the close-all left open.
   console::output_file_reset();
   console::set_run_host(nullptr);
@@ -168,6 +170,13 @@ RoutineRun::~RoutineRun() {
   std::filesystem::current_path(state_->previous_directory, ignored);
   std::filesystem::remove_all(state_->folder, ignored);
   delete state_;
+}
+
+void wait_for_stop_flag() {
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (!console::stop_flag.load(std::memory_order_acquire) && Clock::now() < deadline) {
+    std::this_thread::sleep_for(poll_interval);
+  }
 }
 
 void Gate::wait() const {
@@ -267,14 +276,7 @@ int RoutineRun::open_files_at_exit() const {
 
 bool RoutineRun::halted() const { return console::program_stopped.load(std::memory_order_acquire); }
 
-std::string RoutineRun::row_text(int row) const {
-  std::string text(console::screen_columns, ' ');
-  for (int column = 1; column <= console::screen_columns; ++column) {
-    text[static_cast<std::size_t>(column - 1)] =
-        static_cast<char>(console::screen_cell(row, column).character);
-  }
-  return text;
-}
+std::string RoutineRun::row_text(int row) const { return support::row_text(row); }
 
 std::uint8_t RoutineRun::attribute(int row, int column) const {
   return console::screen_cell(row, column).attribute;

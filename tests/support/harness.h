@@ -1,9 +1,10 @@
 // In-process runs of the routine: the routine (or any function standing in
 // for it) runs on a program thread of its own against the real text screen,
-// key queue and output file, the main side's stop sequence runs on another,
-// keys are injected as the window side would, sleeps are shortened, and the
-// end of the run (halt_program, the process exit) is caught without ending
-// the test process. Error boxes are answered from a script.
+// key queue and output file, the stop sequence runs on a stop thread, the
+// test's own thread injects keys and the close request as the key reader
+// thread and the window thread would, sleeps are shortened, and the end of
+// the run (halt_program, the process exit) is caught without ending the test
+// process. Error boxes are answered from a script.
 #pragma once
 
 #include <atomic>
@@ -41,10 +42,16 @@ class Gate {
   std::atomic<bool> open_{false};
 };
 
+// On the program thread, inside a statement: waits until the stop thread
+// has turned a close request into the stop flag (at most 5 s, so that a
+// broken stop sequence fails the test instead of holding it).
+void wait_for_stop_flag();
+
 class RoutineRun {
  public:
   // Resets the console, makes a fresh temporary folder the current
-  // directory, installs the test host and starts routine and main side.
+  // directory, installs the test host and starts the program thread and the
+  // stop thread.
   // sleep_divisor shortens every console sleep.
   explicit RoutineRun(std::function<void()> routine, unsigned sleep_divisor = 10);
   // Starts survey_entry_main.
@@ -53,8 +60,8 @@ class RoutineRun {
   RoutineRun(const RoutineRun&) = delete;
   RoutineRun& operator=(const RoutineRun&) = delete;
 
-  // Key injection, as the window side does it (press then release). Each
-  // waits until the queue has room, so no key is lost unless wanted.
+  // Key injection, as the key reader thread does it (press then release).
+  // Each waits until the queue has room, so no key is lost unless wanted.
   void press(console::Key key);
   void type(std::string_view bytes);    // one press per byte
   void enter();                         // byte 13
@@ -65,7 +72,7 @@ class RoutineRun {
   // in a wait (a key read, a line input or the end prompt) or has halted.
   void settle(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
-  // Raises the close request, as the window's close box does.
+  // Raises the close request, as the window thread does for the close box.
   void close_window();
   // Waits until condition() holds, polling; false on timeout.
   bool wait_for(const std::function<bool()>& condition,

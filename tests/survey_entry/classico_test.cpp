@@ -12,7 +12,7 @@
 
 namespace {
 
-using dialogue_runs::padded;
+using support::padded;
 
 TEST(Classico, StadiaFormWholeRunByteForByte) {
   harness::RoutineRun run;

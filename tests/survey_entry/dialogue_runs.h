@@ -10,13 +10,9 @@
 #include <vector>
 
 #include "support/harness.h"
+#include "support/screen.h"
 
 namespace dialogue_runs {
-
-inline std::string padded(std::string s) {
-  s.resize(80, ' ');
-  return s;
-}
 
 // Presses the menu key and types every answer, each ended by Enter, then
 // waits until the routine is idle.
@@ -30,7 +26,7 @@ inline void start(harness::RoutineRun& run, char menu_key,
 // Ends a run that stands at the end prompt and checks the exit code.
 inline void finish(harness::RoutineRun& run) {
   ASSERT_FALSE(run.exited()) << "the run ended before the end prompt";
-  EXPECT_EQ(run.row_text(25), padded("Press any key to continue"));
+  EXPECT_EQ(run.row_text(25), support::padded("Press any key to continue"));
   run.press(console::Key::byte('x'));
   ASSERT_TRUE(run.wait_for_exit());
   EXPECT_EQ(run.exit_code(), 0);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "support/harness.h"
+#include "support/screen.h"
 
 namespace survey_entry {
 namespace {
@@ -87,9 +88,8 @@ TEST_P(VertexHeadingTest, Rows) {
   const HeadingCase c = GetParam();
   harness::RoutineRun run([&] { vertex_heading(130, c.vertex); });
   ASSERT_TRUE(run.wait_for([&] { return run.halted(); }));
-  const auto padded = [](std::string s) { return s + std::string(80 - s.size(), ' '); };
-  EXPECT_EQ(run.row_text(1), padded(c.row1));
-  EXPECT_EQ(run.row_text(2), padded(c.row2));
+  EXPECT_EQ(run.row_text(1), support::padded(c.row1));
+  EXPECT_EQ(run.row_text(2), support::padded(c.row2));
 }
 
 const std::string tab29(29, ' ');

@@ -23,7 +23,7 @@
 namespace {
 
 using console::Key;
-using dialogue_runs::padded;
+using support::padded;
 
 constexpr std::size_t queue_capacity = 15;
 
@@ -231,9 +231,9 @@ TEST_P(AnswerBurstTest, KeepsTheFirstFifteenKeys) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, AnswerBurstTest, ::testing::ValuesIn(burst_sizes));
 
-// Reads the whole screen over and over, as the display side does on its own
-// thread while the routine writes it, so that the sanitizer builds see every
-// screen access of a long run race with a reader.
+// Reads the whole screen over and over, as the window thread does while the
+// routine writes it, so that the sanitizer builds see every screen access of
+// a long run race with a reader.
 class DisplayReader {
  public:
   DisplayReader()
@@ -253,7 +253,7 @@ class DisplayReader {
             static_cast<void>(console::cursor_visible() + console::wrap_pending());
             static_cast<void>(console::foreground_colour() + console::background_colour());
             ++scans_;
-            // The display side reads between its waits too; a reader that
+            // The window thread reads between its waits too; a reader that
             // never rests would take the core the routine needs.
             std::this_thread::sleep_for(std::chrono::microseconds(50));
           }
@@ -288,7 +288,7 @@ void PrintTo(const LongRun& c, std::ostream* os) { *os << c.name; }
 class LongRunTest : public ::testing::TestWithParam<LongRun> {};
 
 // Thousands of records typed as fast as the queue takes them, while the
-// screen is read as the display side reads it: every record in order, byte
+// screen is read as the window thread reads it: every record in order, byte
 // for byte, and the run ends at the end prompt.
 TEST_P(LongRunTest, FileExact) {
   const LongRun& c = GetParam();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/harness.h"
+#include "support/screen.h"
 #include "survey_entry/program.h"
 
 namespace {
@@ -17,7 +18,7 @@ namespace {
 using console::Key;
 using console::NamedKey;
 
-std::string padded(std::string s) { return s + std::string(80 - s.size(), ' '); }
+using support::padded;
 
 const std::string box_edge =
     "          *************************************************************";

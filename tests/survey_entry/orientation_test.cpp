@@ -11,7 +11,7 @@
 
 namespace {
 
-using dialogue_runs::padded;
+using support::padded;
 
 TEST(Orientation, WholeRunFileByteForByte) {
   const std::string file =

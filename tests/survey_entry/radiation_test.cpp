@@ -11,7 +11,7 @@
 
 namespace {
 
-using dialogue_runs::padded;
+using support::padded;
 
 const std::vector<std::string> example_answers = {
     "irr.txt", "T1",       "1",                                    // job

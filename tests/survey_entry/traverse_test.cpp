@@ -11,7 +11,7 @@
 
 namespace {
 
-using dialogue_runs::padded;
+using support::padded;
 
 const std::vector<std::string> count_3_answers = {
     "trav.txt", "T1",      "3",                                // job

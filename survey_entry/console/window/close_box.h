@@ -10,7 +10,7 @@ namespace console::window {
 
 // From now on every WM_DELETE_WINDOW for window read on display calls
 // on_close (inside Xlib, with the display locked: it must not call Xlib) and
-// is then dropped. Call once, on the thread that owns the display.
+// is then dropped. Call once, on the window thread, which owns the display.
 void intercept_close_box(Display* display, Window window, void (*on_close)());
 
 }  // namespace console::window

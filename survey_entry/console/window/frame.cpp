@@ -9,33 +9,11 @@ namespace {
 
 constexpr std::uint8_t blink_bit = 0x80;
 
-std::size_t cell_index(int row, int column) {
-  return static_cast<std::size_t>((row - 1) * screen_columns + (column - 1));
-}
-
-bool same_cell(const Cell& a, const Cell& b) {
-  return a.character == b.character && a.attribute == b.attribute;
-}
-
 }  // namespace
 
-bool ScreenSnapshot::operator==(const ScreenSnapshot& other) const {
-  return cursor_row == other.cursor_row && cursor_column == other.cursor_column &&
-         cursor_visible == other.cursor_visible &&
-         std::equal(cells.begin(), cells.end(), other.cells.begin(), same_cell);
-}
-
 ScreenSnapshot take_screen_snapshot() {
-  ScreenSnapshot snapshot;
-  for (int row = 1; row <= screen_rows; ++row) {
-    for (int column = 1; column <= screen_columns; ++column) {
-      snapshot.cells[cell_index(row, column)] = screen_cell(row, column);
-    }
-  }
-  snapshot.cursor_row = cursor_row();
-  snapshot.cursor_column = cursor_column();
-  snapshot.cursor_visible = cursor_visible();
-  return snapshot;
+  const ScreenCopy copy = copy_screen();
+  return ScreenSnapshot{copy.cells, copy.cursor_row, copy.cursor_column, cursor_visible()};
 }
 
 bool snapshot_blinks(const ScreenSnapshot& snapshot) {
@@ -91,7 +69,7 @@ bool row_differs(const ScreenSnapshot& shown, bool shown_phase, const ScreenSnap
   const auto last = first + screen_columns;
   const auto shown_first =
       shown.cells.begin() + static_cast<std::ptrdiff_t>(cell_index(row, 1));
-  if (!std::equal(first, last, shown_first, same_cell)) return true;
+  if (!std::equal(first, last, shown_first)) return true;
   if (shown_phase != next_phase &&
       std::any_of(first, last, [](const Cell& cell) { return (cell.attribute & blink_bit) != 0; })) {
     return true;

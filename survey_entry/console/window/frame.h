@@ -3,7 +3,6 @@
 // phase. Nothing here touches the window system, so it is tested alone.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <span>
 
@@ -22,14 +21,16 @@ constexpr int cursor_pixel_row = 14;
 constexpr int frame_period_ms = 32;
 constexpr std::uint64_t blink_phase_bit = 8;
 
-// What one frame shows.
+// What one frame shows: the cells of a ScreenCopy and the cursor, with its
+// visibility (which a copy does not restore) instead of the pending wrap
+// (which a frame does not show).
 struct ScreenSnapshot {
-  std::array<Cell, screen_columns * screen_rows> cells{};
+  ScreenCells cells{};
   int cursor_row = 1;
   int cursor_column = 1;
   bool cursor_visible = false;
 
-  bool operator==(const ScreenSnapshot& other) const;
+  bool operator==(const ScreenSnapshot&) const = default;
 };
 
 // Reads the text screen as the program thread leaves it (any thread).

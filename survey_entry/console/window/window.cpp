@@ -19,6 +19,7 @@
 #include <cstring>
 #include <vector>
 
+#include "survey_entry/console/error_code.h"
 #include "survey_entry/console/run_control.h"
 #include "survey_entry/console/window/close_box.h"
 #include "survey_entry/console/window/frame.h"
@@ -42,7 +43,12 @@ struct WindowState {
   GLuint texture = 0;
   bool framebuffer_objects = false;
 
-  // Wake-up of the loop from the program thread.
+  // Wake-up of the loop: posted by the program thread (a changed screen,
+  // through the screen's listener) and by the key reader thread (the end of
+  // a pause), taken by the window thread. Posting and taking are both
+  // exchanges: the take that finds a post (acquire) sees the screen as it
+  // stood when the post was made (release), and a post made after a take
+  // finds the flag clear and writes to wake_fd again.
   int wake_fd = -1;
   std::atomic<bool> wake_posted{false};
 
@@ -84,7 +90,7 @@ WindowState& state() {
   std::vfprintf(stderr, format, arguments);
   std::fputc('\n', stderr);
   std::fflush(stderr);
-  _exit(exit_no_display);
+  _exit(exit_code::no_display);
 }
 
 // The close box only asks for the stop: the window stays open until the
@@ -281,7 +287,7 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
     std::fputs("survey_entry: the double-buffered display mode with depth is not available\n",
                stderr);
     std::fflush(stderr);
-    _exit(exit_no_display);
+    _exit(exit_code::no_display);
   }
   // freeglut would let the window system choose the place; put the window in
   // the middle of the screen, or at its top-left corner when it is smaller.
@@ -297,7 +303,7 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
   if (s.display == nullptr || s.window == 0) {
     std::fputs("survey_entry: the window has no OpenGL context\n", stderr);
     std::fflush(stderr);
-    _exit(exit_no_display);
+    _exit(exit_code::no_display);
   }
 
   const GLenum glew_status = glewInit();
@@ -319,7 +325,7 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
   s.wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (s.wake_fd < 0) {
     std::perror("survey_entry: eventfd");
-    _exit(exit_no_display);
+    _exit(exit_code::no_display);
   }
   intercept_close_box(s.display, s.window, request_close);
   glutDisplayFunc(display_callback);
@@ -332,7 +338,7 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
 void wake_program_window() {
   WindowState& s = state();
   if (s.wake_fd < 0) return;
-  if (!s.wake_posted.exchange(true)) {
+  if (!s.wake_posted.exchange(true, std::memory_order_release)) {
     const std::uint64_t one = 1;
     // A full counter (never reached) means a wake-up is pending anyway.
     [[maybe_unused]] const ssize_t written = write(s.wake_fd, &one, sizeof one);
@@ -355,14 +361,18 @@ void serve_program_window() {
   // first frame shown already holds that screen rather than an empty one.
   draw_frame_within(0, 0, 1, 1);
   for (;;) {
-    // Clear the wake-up before reading the screen: a change after this
+    // Take the wake-up before reading the screen: a change after this
     // point posts a new one, so none is lost.
-    s.wake_posted.store(false);
+    s.wake_posted.exchange(false, std::memory_order_acquire);
     drain_wake_fd();
     refresh_frame();
     glutMainLoopEvent();
     XFlush(s.display);
-    if (XEventsQueued(s.display, QueuedAlready) > 0 || s.wake_posted.load()) continue;
+    // A post seen here is taken at the top of the loop.
+    if (XEventsQueued(s.display, QueuedAlready) > 0 ||
+        s.wake_posted.load(std::memory_order_relaxed)) {
+      continue;
+    }
     pollfd fds[2] = {{x_fd, POLLIN, 0}, {s.wake_fd, POLLIN, 0}};
     poll(fds, 2, sleep_timeout_ms());
   }

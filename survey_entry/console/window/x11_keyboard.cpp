@@ -186,7 +186,7 @@ class X11Keyboard {
     XSync(display_, False);
   }
 
-  // Loads the compose table (on the reader's thread: the window does not
+  // Loads the compose table (on the key reader thread: the window does not
   // wait for it; keys pressed meanwhile wait in the connection's queue).
   void load_compose_table() {
     composer_ = std::make_unique<KeyComposer>(locale_);
@@ -343,7 +343,7 @@ class X11Keyboard {
   // The keycodes down after a press that was a step of a pending sequence.
   std::array<bool, 256> step_down_{};
   std::string locale_;                   // whose compose table is used
-  std::unique_ptr<KeyComposer> composer_;  // used on the reader's thread only
+  std::unique_ptr<KeyComposer> composer_;  // used on the key reader thread only
 };
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Keys from the X server, read on a connection and a thread of their own.
+// Keys from the X server, read on a connection of their own by the key
+// reader thread.
 //
 // The window library does not report every key the console needs (Pause,
 // Break, Scroll Lock, Caps Lock, Shift+Tab), reports some with other codes
@@ -16,10 +17,12 @@
 namespace console {
 
 // Starts reading the keys of window (an X Window id) on a thread of its own,
-// over a connection of its own to display_name, the display the window was
+// the key reader thread, over a connection of its own to display_name, the display the window was
 // opened on (not $DISPLAY as such: a -display argument names another one).
-// When the display cannot be opened, says so on stderr and returns; keys
-// then do not reach the console. Call once, after the window exists.
+// The lock states of the moment are reported on the calling thread before
+// the key reader thread starts. When the display cannot be opened, says so
+// on stderr and returns; keys then do not reach the console. Call once,
+// after the window exists.
 void start_x11_keyboard(unsigned long window, const char* display_name);
 
 }  // namespace console

@@ -30,9 +30,7 @@ ScreenSnapshot blank_snapshot(std::uint8_t attribute) {
   return s;
 }
 
-Cell& cell_at(ScreenSnapshot& s, int row, int column) {
-  return s.cells[static_cast<std::size_t>((row - 1) * screen_columns + column - 1)];
-}
+Cell& cell_at(ScreenSnapshot& s, int row, int column) { return s.cells[cell_index(row, column)]; }
 
 std::uint32_t pixel(const std::vector<std::uint32_t>& p, int x, int y) {
   return p[static_cast<std::size_t>(y) * frame_width + static_cast<std::size_t>(x)];
