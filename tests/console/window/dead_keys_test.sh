@@ -71,12 +71,7 @@ cases=(
   "Compose = e: no byte|78|key Multi_key equal e x"
   "Compose Enter|0d|key Multi_key Return"
 )
-for c in "${cases[@]}"; do
-  IFS='|' read -r name want args <<<"$c"
-  # shellcheck disable=SC2086
-  expect "$name" "$want" $args
-  expect_released "$name"
-done
+expect_cases --released "${cases[@]}"
 
 # A held dead key repeats; the repeats are not new dead keys, so the letter
 # after it composes with the one press (´´ would give the accent alone).

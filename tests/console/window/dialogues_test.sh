@@ -15,12 +15,7 @@ run_dialogue() {
   tool wait-row "$WID" 23 " CONSULTE" || fail "key $key: no menu"
   xdotool key "$key"
   tool wait-row "$WID" 3 "Nome do Ficheiro :" || fail "key $key: no file question"
-  for answer in "$@"; do
-    # 25 ms a key leaves the program the time to take each key, so the
-    # 15-key queue does not fill.
-    [[ -n "$answer" ]] && xdotool type --delay 25 -- "$answer"
-    xdotool key Return
-  done
+  type_answers "$@"
   tool wait-row "$WID" 25 "Press any key to continue" 10 || fail "key $key: no end prompt"
   xdotool key x
   code=$(wait_exit 10)

@@ -84,11 +84,7 @@ cases=(
   "Pause, then a letter|79|key Pause x y"
   "Pause, then Shift|79|key Pause Shift_L y"
 )
-for c in "${cases[@]}"; do
-  IFS='|' read -r name want args <<<"$c"
-  # shellcheck disable=SC2086
-  expect "$name" "$want" $args
-done
+expect_cases "${cases[@]}"
 
 # Caps Lock: the window system applies it, and Shift undoes it for letters.
 xdotool key Caps_Lock

@@ -9,6 +9,8 @@
 #   expect NAME WANT XDOTOOL-ARGS  WANT: the key texts, comma-joined
 #   expect_line NAME LINE          waits for LINE in the probe's output
 #   expect_released NAME           waits until the held-key set is empty
+#   expect_cases [--released] CASE...  expect for each "NAME|WANT|XDOTOOL-ARGS";
+#                                 with --released, expect_released after each
 #   fail MESSAGE                   counts a failure (see $failures)
 out=$(mktemp)
 failures=0
@@ -93,4 +95,21 @@ expect_released() {
     sleep 0.02
   done
   fail "$1: keys left held: '$last'"
+}
+
+# expect_cases [--released] CASE...: each case is "NAME|WANT|XDOTOOL-ARGS",
+# checked with expect (and with --released, expect_released after it).
+expect_cases() {
+  local released=0 c name want args
+  if [[ "${1:-}" == --released ]]; then
+    released=1
+    shift
+  fi
+  for c in "$@"; do
+    IFS='|' read -r name want args <<<"$c"
+    # shellcheck disable=SC2086
+    expect "$name" "$want" $args
+    ((released)) && expect_released "$name"
+  done
+  return 0
 }

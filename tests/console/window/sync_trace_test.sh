@@ -26,10 +26,7 @@ mkdir "$RUN_DIR/dados"
 tool wait-row "$WID" 23 " CONSULTE" 30 || fail "no menu"
 xdotool key 1
 tool wait-row "$WID" 3 "Nome do Ficheiro :" 10 || fail "no file question"
-for answer in 'dados\obra.txt' J1 1 E1 1000.5 2000 1 V1 1.25 2 -3.5 A B; do
-  xdotool type --delay 25 -- "$answer"
-  xdotool key Return
-done
+type_answers 'dados\obra.txt' J1 1 E1 1000.5 2000 1 V1 1.25 2 -3.5 A B
 tool wait-row "$WID" 25 "Press any key to continue" 10 || fail "no end prompt"
 xdotool key x
 code=$(wait_exit 20)

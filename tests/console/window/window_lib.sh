@@ -9,6 +9,7 @@
 #                        environment alone, and PROGRAM_WRAPPER (an array, a
 #                        command such as strace with its options) runs it
 #   wait_exit [SECONDS]  prints the exit code (or "timeout")
+#   type_answers ANSWER...  types each answer and Enter
 #   made_files           lists the files the run made in RUN_DIR
 #   tool ARGS...         runs screen_tool.py
 #   fail MESSAGE         says what failed and ends the test with code 1
@@ -73,6 +74,17 @@ start_program() {
   [[ -n "$WID" ]] || fail "no window titled Untitled"
   # No window manager here: the keys go to the window under the pointer.
   xdotool mousemove --window "$WID" 320 200
+}
+
+# type_answers ANSWER...: each answer typed (25 ms a key, which leaves the
+# program the time to take each key, so the 15-key queue does not fill),
+# then Enter; an empty answer is Enter alone.
+type_answers() {
+  local answer
+  for answer in "$@"; do
+    [[ -n "$answer" ]] && xdotool type --delay 25 -- "$answer"
+    xdotool key Return
+  done
 }
 
 wait_exit() {
