@@ -1,7 +1,7 @@
 #!/bin/bash
 # Builds and runs every benchmark and prints the figures: the Google
 # Benchmark programs of bench/, the start to the first frames
-# (first_frame_bench), the display side's window_bench, the idle processor
+# (first_frame_bench), the window layer's window_bench, the idle processor
 # time and wake-ups (idle_cpu.sh), the key latency (key_latency) and the
 # stop to exit (stop_latency), the window figures each under a private
 # Xvfb. Nothing is checked against the goals: the figures are printed with
@@ -55,7 +55,7 @@ section "Start to the first frames (first_frame_bench, under Xvfb; read the medi
 (start_bench_xvfb && "$build/bench/first_frame_bench" 2>&1)
 
 if [[ -x "$build/window_bench" ]]; then
-  section "window_bench (the display side's own figures, under Xvfb)"
+  section "window_bench (the window's own figures, under Xvfb)"
   (start_bench_xvfb && "$build/window_bench" 2>&1)
 fi
 
