@@ -314,9 +314,15 @@ void key_released(Key raw) {
 
 bool key_is_held(Key key) { return held[held_index(key)].load(std::memory_order_acquire); }
 
+namespace {
+std::atomic<bool> take_yields{true};
+}  // namespace
+
+void set_take_yields(bool yields) { take_yields.store(yields, std::memory_order_relaxed); }
+
 Text take_key() {
   if (error_pending()) return Text{};
-  std::this_thread::yield();
+  if (take_yields.load(std::memory_order_relaxed)) std::this_thread::yield();
   const std::uint8_t h = head.load(std::memory_order_relaxed);
   if (h == tail.load(std::memory_order_acquire)) return Text{};
   const Slot slot = slots[h];

@@ -42,7 +42,14 @@ void key_released(Key key);
 bool key_pressed_without_key();
 
 // Empty when the queue is empty, else the oldest key text (1 or 2 bytes).
+// Gives up the processor once before it looks at the queue.
 Text take_key();
+// Whether take_key gives up the processor (on at start). An in-process run
+// that types tens of thousands of keys turns it off: on a loaded machine
+// each give-up can hand the core to a busy process for a time slice, and the
+// run's length would be the scheduler's price of that many give-ups rather
+// than the program's. At typing speed the give-up costs nothing a user sees.
+void set_take_yields(bool yields);
 // Waits for count keys and returns the first byte of each.
 Text read_keys(int count, int file_number, int source_flag);
 
