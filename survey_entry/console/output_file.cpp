@@ -14,6 +14,7 @@
 #include "survey_entry/console/error_code.h"
 #include "survey_entry/console/run_control.h"
 #include "survey_entry/console/serial_port.h"
+#include "survey_entry/console/system_call.h"
 #include "survey_entry/console/text_screen.h"
 
 namespace console {
@@ -99,15 +100,11 @@ std::map<int, OpenFile> files;
 // routine is held, before it goes on.
 SyncCalls sync_calls;
 
-// Runs a sync call, again when a signal cuts it short. Returns 0, or -1
-// with errno set.
+// Runs a sync call: the one set, else the system's. Returns 0, or -1 with
+// errno set.
 int run_sync(int (*call)(int), int (*system_call)(int), int fd) {
   int (*const chosen)(int) = call != nullptr ? call : system_call;
-  int result = 0;
-  do {
-    result = chosen(fd);
-  } while (result != 0 && errno == EINTR);
-  return result;
+  return retry_interrupted([&] { return chosen(fd); });
 }
 
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -133,11 +130,7 @@ void release(OpenFile& file) {
 }
 
 int open_retrying(const char* name, int flags) {
-  int fd = -1;
-  do {
-    fd = ::open(name, flags, 0666);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
+  return retry_interrupted([&] { return ::open(name, flags, 0666); });
 }
 
 struct OrdinaryOpen {
@@ -180,11 +173,7 @@ OrdinaryOpen open_ordinary(const Text& name) {
   // An existing file is emptied now, before any record; an existing empty
   // file is left as it is.
   if (result.disk_file && info.st_size != 0) {
-    int truncated = 0;
-    do {
-      truncated = ::ftruncate(result.fd, 0);
-    } while (truncated != 0 && errno == EINTR);
-    if (truncated != 0) return fail();
+    if (retry_interrupted([&] { return ::ftruncate(result.fd, 0); }) != 0) return fail();
     result.name_changed = true;
   }
   const int status_flags = ::fcntl(result.fd, F_GETFL);
@@ -278,9 +267,7 @@ bool write_piece(OpenFile& file, const char* bytes, std::size_t count) {
   int error_number = 0;
   {
     const WriteSignalsHeld held;
-    do {
-      written = ::write(file.handle, bytes, count);
-    } while (written < 0 && errno == EINTR);
+    written = retry_interrupted([&] { return ::write(file.handle, bytes, count); });
     error_number = errno;
   }
   if (written < 0) {

@@ -14,6 +14,8 @@
 #include <optional>
 #include <utility>
 
+#include "survey_entry/console/system_call.h"
+
 namespace console {
 
 namespace {
@@ -294,10 +296,8 @@ void set_serial_device_path_for_port(int port, std::string path) {
 
 int open_serial_port(const SerialSettings& settings) {
   const std::string path = serial_device_path(settings.port);
-  int fd = -1;
-  do {
-    fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = retry_interrupted(
+      [&] { return ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
   if (fd < 0) return -1;
 
   const auto fail = [fd] {
@@ -309,11 +309,7 @@ int open_serial_port(const SerialSettings& settings) {
   termios t{};
   if (::tcgetattr(fd, &t) != 0) return fail();
   if (!make_line_settings(settings, t)) return fail();
-  int result = 0;
-  do {
-    result = ::tcsetattr(fd, TCSANOW, &t);
-  } while (result != 0 && errno == EINTR);
-  if (result != 0) return fail();
+  if (retry_interrupted([&] { return ::tcsetattr(fd, TCSANOW, &t); }) != 0) return fail();
   // tcsetattr succeeds when any part is taken: check that the line took all.
   termios applied{};
   if (::tcgetattr(fd, &applied) != 0 ||
