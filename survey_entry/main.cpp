@@ -91,6 +91,9 @@ int main(int argc, char** argv) {
   static console::window::X11RunHost host(console::window::program_display_name(), window);
   console::set_run_host(&host);
   console::set_screen_change_listener(console::window::wake_program_window);
+  // No frame is shown while a pause is on; the press that ends it wakes the
+  // window thread to show the screen again.
+  console::set_pause_end_listener(console::window::wake_program_window);
   console::start_x11_keyboard(window, console::window::program_display_name());
 
   std::thread([] {

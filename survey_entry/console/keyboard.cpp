@@ -199,14 +199,18 @@ void queue_entry(std::uint8_t character, std::uint8_t scan) {
   wake_waiters();
 }
 
+// Whether take_key gives up the processor before it looks at the queue.
+std::atomic<bool> take_yields{true};
+
 bool key_waiting() {
   return head.load(std::memory_order_relaxed) != tail.load(std::memory_order_acquire);
 }
 
 // The adjustments of a character as the key reader thread reports it, made
-// before the key is handled: with Ctrl held, 10 becomes Enter (13) and the control bytes 1 to
-// 26 become the letters they were typed as, so that the Ctrl column of the
-// table gives the control byte back; 127 (Ctrl+Backspace) becomes Delete.
+// before the key is handled: with Ctrl held, 10 becomes Enter (13) and the
+// control bytes 1 to 26 become the letters they were typed as, so that the
+// Ctrl column of the table gives the control byte back; 127 (Ctrl+Backspace)
+// becomes Delete.
 Key adjust(Key key, bool ctrl, bool shift) {
   if (key.is_named()) return key;
   std::uint8_t c = key.character;
@@ -238,10 +242,13 @@ bool is_modifier_or_lock(NamedKey k) {
   }
 }
 
+std::atomic<void (*)()> pause_end_listener{nullptr};
+
 // The press that ends a pause is swallowed: whether this one did.
 bool ends_pause() {
   if (!pause_flag.load(std::memory_order_acquire)) return false;
   pause_flag.store(false, std::memory_order_release);
+  if (auto* listener = pause_end_listener.load(std::memory_order_acquire)) listener();
   return true;
 }
 
@@ -314,9 +321,9 @@ void key_released(Key raw) {
 
 bool key_is_held(Key key) { return held[held_index(key)].load(std::memory_order_acquire); }
 
-namespace {
-std::atomic<bool> take_yields{true};
-}  // namespace
+void set_pause_end_listener(void (*listener)()) {
+  pause_end_listener.store(listener, std::memory_order_release);
+}
 
 void set_take_yields(bool yields) { take_yields.store(yields, std::memory_order_relaxed); }
 

@@ -28,6 +28,8 @@ struct Key {
   std::uint8_t character = 0;
   NamedKey named = NamedKey::none;
 
+  bool operator==(const Key&) const = default;
+
   static constexpr Key byte(std::uint8_t b) { return Key{b, NamedKey::none}; }
   static constexpr Key of(NamedKey k) { return Key{0, k}; }
   constexpr bool is_named() const { return named != NamedKey::none; }
@@ -40,6 +42,11 @@ void key_released(Key key);
 // the stop keys, but a press while a pause is on ends the pause and is
 // swallowed, as any press is. Returns whether it ended a pause.
 bool key_pressed_without_key();
+
+// Called on the pressing thread each time a press ends a pause (the press
+// that is swallowed), so that the window, which shows no frame while a
+// pause is on, can show the screen again at once. May be empty.
+void set_pause_end_listener(void (*listener)());
 
 // Empty when the queue is empty, else the oldest key text (1 or 2 bytes).
 // Gives up the processor once before it looks at the queue.

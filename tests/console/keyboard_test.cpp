@@ -23,6 +23,10 @@ Text ext(int code) { return Text{'\0', static_cast<char>(code)}; }
 Text one(int byte) { return Text(1, static_cast<char>(byte)); }
 Key ch(int byte) { return Key::byte(static_cast<std::uint8_t>(byte)); }
 
+// The presses that ended a pause, as the window is told of them.
+int pause_ends = 0;
+void count_pause_end() { ++pause_ends; }
+
 std::string hex(const Text& t) {
   std::string out;
   for (unsigned char c : t) {
@@ -40,11 +44,14 @@ class KeyboardTest : public ::testing::Test {
     console::run_control_reset();
     console::keyboard_reset();
     console::set_sleep_divisor(10);
+    pause_ends = 0;
+    console::set_pause_end_listener(count_pause_end);
   }
   void TearDown() override {
     console::run_control_reset();
     console::keyboard_reset();
     console::set_sleep_divisor(1);
+    console::set_pause_end_listener(nullptr);
   }
 
   // Holds the modifiers, presses and releases the key, lets the modifiers
@@ -240,6 +247,7 @@ TEST_F(KeyboardTest, PauseSwallowsTheNextPress) {
   for (const Case& c : cases) {
     console::keyboard_reset();
     console::run_control_reset();
+    pause_ends = 0;
     for (NamedKey m : c.pause_chord) console::key_pressed(Key::of(m));
     console::key_pressed(Key::of(c.pause_chord.empty() ? NamedKey::pause : NamedKey::num_lock));
     for (NamedKey m : c.pause_chord) console::key_released(Key::of(m));
@@ -251,13 +259,16 @@ TEST_F(KeyboardTest, PauseSwallowsTheNextPress) {
     console::key_released(ch('x'));
     console::key_pressed(Key::of(NamedKey::pause));
     EXPECT_TRUE(console::pause_flag.load()) << c.name;
+    EXPECT_EQ(pause_ends, 0) << c.name;
 
     console::key_pressed(c.ending_press);
     console::key_released(c.ending_press);
     EXPECT_FALSE(console::pause_flag.load()) << c.name;
+    EXPECT_EQ(pause_ends, 1) << c.name;
     EXPECT_EQ(console::queued_key_count(), 0) << c.name;
     console::key_pressed(ch('5'));
     EXPECT_EQ(console::take_key(), "5") << c.name;
+    EXPECT_EQ(pause_ends, 1) << c.name;
     EXPECT_FALSE(console::close_request.load()) << c.name;
   }
 }
@@ -278,9 +289,12 @@ TEST_F(KeyboardTest, APressWithoutKeyOnlyEndsAPause) {
   // In a pause: it ends the pause and is swallowed; the next key is a key.
   console::key_pressed(Key::of(NamedKey::pause));
   ASSERT_TRUE(console::pause_flag.load());
+  EXPECT_EQ(pause_ends, 0);
   EXPECT_TRUE(console::key_pressed_without_key());
   EXPECT_FALSE(console::pause_flag.load());
+  EXPECT_EQ(pause_ends, 1);
   EXPECT_FALSE(console::key_pressed_without_key());
+  EXPECT_EQ(pause_ends, 1);
   EXPECT_EQ(console::queued_key_count(), 0);
   console::key_pressed(ch(0xE3));
   console::key_released(ch(0xE3));

@@ -14,9 +14,7 @@
 #include <utility>
 
 #include "survey_entry/console/keyboard.h"
-#include "survey_entry/console/run_control.h"
 #include "survey_entry/console/window/key_compose.h"
-#include "survey_entry/console/window/window.h"
 
 namespace console {
 
@@ -132,23 +130,6 @@ std::optional<Key> key_for_keysym(KeySym sym, bool ctrl) {
   return std::nullopt;
 }
 
-// A press as the console takes it. The window shows no frame while a pause
-// is on and sleeps until something happens, so the press that ends a pause
-// wakes it to show the screen again.
-void press_key(Key key) {
-  const bool paused = pause_flag.load(std::memory_order_acquire);
-  key_pressed(key);
-  if (paused && !pause_flag.load(std::memory_order_acquire)) window::wake_program_window();
-}
-
-// A press that delivers no key (a step of a compose sequence); true when it
-// ended a pause, which wakes the window as press_key does.
-bool press_without_key() {
-  if (!key_pressed_without_key()) return false;
-  window::wake_program_window();
-  return true;
-}
-
 // Whether the key table takes a press now as an Alt or Ctrl combination
 // (AltGr counts as the right Alt).
 bool combination_held() {
@@ -259,7 +240,7 @@ class X11Keyboard {
       // the state change to on that follows it is not reported again.
       num_lock_pressed_ = true;
       composer_->reset();  // a pause key: a pending sequence ends
-      press_key(Key::of(NamedKey::num_lock));
+      key_pressed(Key::of(NamedKey::num_lock));
       return;
     }
     const bool ctrl_or_alt = (event.state & (ControlMask | Mod1Mask)) != 0;
@@ -272,7 +253,7 @@ class X11Keyboard {
       case ComposedPress::Kind::without_key: {
         const bool step = composer_->pending();
         // A press that ends a pause is swallowed whole: no sequence starts.
-        if (press_without_key()) composer_->reset();
+        if (key_pressed_without_key()) composer_->reset();
         if (step) step_down_[event.keycode] = true;
         return;
       }
@@ -284,11 +265,9 @@ class X11Keyboard {
     // before is let go first, so that the held-key set keeps no key.
     const Key key = composed.key;
     const std::optional<Key>& before = down_[event.keycode];
-    if (before && (before->character != key.character || before->named != key.named)) {
-      release(event.keycode);
-    }
+    if (before && *before != key) release(event.keycode);
     down_[event.keycode] = key;
-    press_key(key);
+    key_pressed(key);
   }
 
   void release(unsigned keycode) {
@@ -324,7 +303,7 @@ class X11Keyboard {
       if (on) return;
     }
     if (on) {
-      press_key(Key::of(key));
+      key_pressed(Key::of(key));
     } else {
       key_released(Key::of(key));
     }
