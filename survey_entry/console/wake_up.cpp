@@ -29,9 +29,10 @@ namespace wake_detail {
 
 std::uint32_t generation() { return generation_count.load(std::memory_order_seq_cst); }
 
-void sleep_while(std::uint32_t seen, bool has_deadline, WaitClock::time_point deadline) {
+void sleep_while(std::uint32_t seen, WaitClock::time_point deadline) {
   // The deadline as an absolute time of CLOCK_MONOTONIC, steady_clock's
   // clock on this system.
+  const bool has_deadline = deadline != no_deadline;
   timespec until{};
   if (has_deadline) {
     const auto since_epoch = deadline.time_since_epoch();

@@ -31,30 +31,23 @@ namespace wake_detail {
 // sees every change published before that generation was left).
 std::uint32_t generation();
 // Sleeps while the generation is still seen, until the deadline (none when
-// has_deadline is false). May return early; the caller tests again.
-void sleep_while(std::uint32_t seen, bool has_deadline, WaitClock::time_point deadline);
+// it is no_deadline). May return early; the caller tests again.
+void sleep_while(std::uint32_t seen, WaitClock::time_point deadline);
 }  // namespace wake_detail
+
+// The deadline of a wait that has none.
+constexpr WaitClock::time_point no_deadline = WaitClock::time_point::max();
 
 // Sleeps until ready() holds or the deadline passes; true when ready() holds.
 // ready() is tested first, so a state that holds already costs no sleep, and
 // again after every wake-up.
 template <class Ready>
-bool wait_until(Ready ready, WaitClock::time_point deadline) {
+bool wait_until(Ready ready, WaitClock::time_point deadline = no_deadline) {
   for (;;) {
     const std::uint32_t seen = wake_detail::generation();
     if (ready()) return true;
     if (WaitClock::now() >= deadline) return false;
-    wake_detail::sleep_while(seen, true, deadline);
-  }
-}
-
-// Sleeps until ready() holds, without a deadline.
-template <class Ready>
-void wait_until(Ready ready) {
-  for (;;) {
-    const std::uint32_t seen = wake_detail::generation();
-    if (ready()) return;
-    wake_detail::sleep_while(seen, false, {});
+    wake_detail::sleep_while(seen, deadline);
   }
 }
 

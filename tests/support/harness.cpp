@@ -173,9 +173,9 @@ RoutineRun::~RoutineRun() {
 }
 
 void wait_for_stop_flag() {
-  const auto deadline = Clock::now() + std::chrono::seconds(5);
-  while (!console::stop_flag.load(std::memory_order_acquire) && Clock::now() < deadline) {
-    std::this_thread::sleep_for(poll_interval);
+  if (!console::wait_until([] { return console::stop_flag.load(std::memory_order_acquire); },
+                           console::WaitClock::now() + std::chrono::seconds(5))) {
+    ADD_FAILURE() << "the stop thread set no stop flag within 5 s";
   }
 }
 
