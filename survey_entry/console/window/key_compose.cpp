@@ -25,34 +25,16 @@ bool is_dead_or_compose(std::uint32_t sym) {
          sym == XKB_KEY_Multi_key;
 }
 
-// The single code point of a UTF-8 text, if it holds exactly one.
-std::optional<std::uint32_t> single_code_point(const char* text, int length) {
-  if (length <= 0) return std::nullopt;
+// The code point of a UTF-8 text that is one character of U+0000..U+00FF,
+// the only ones that can be a byte of the code page: one byte, or a lead
+// byte 0xC2/0xC3 and one continuation byte.
+std::optional<std::uint32_t> latin1_code_point(const char* text, int length) {
   const auto* s = reinterpret_cast<const unsigned char*>(text);
-  const unsigned lead = s[0];
-  int size = 0;
-  std::uint32_t code = 0;
-  if (lead < 0x80) {
-    size = 1;
-    code = lead;
-  } else if ((lead & 0xE0) == 0xC0) {
-    size = 2;
-    code = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    size = 3;
-    code = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    size = 4;
-    code = lead & 0x07;
-  } else {
-    return std::nullopt;
+  if (length == 1 && s[0] < 0x80) return s[0];
+  if (length == 2 && (s[0] == 0xC2 || s[0] == 0xC3) && (s[1] & 0xC0) == 0x80) {
+    return ((s[0] & 0x1Fu) << 6) | (s[1] & 0x3Fu);
   }
-  if (length != size) return std::nullopt;
-  for (int i = 1; i < size; ++i) {
-    if ((s[i] & 0xC0) != 0x80) return std::nullopt;
-    code = (code << 6) | (s[i] & 0x3F);
-  }
-  return code;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -83,9 +65,7 @@ struct KeyComposer::Impl {
     const int length = xkb_compose_state_get_utf8(state, text.data(), text.size());
     std::optional<std::uint32_t> code;
     if (length > 0) {
-      if (static_cast<std::size_t>(length) < text.size()) {
-        code = single_code_point(text.data(), length);
-      }
+      code = latin1_code_point(text.data(), length);
     } else {
       const std::uint32_t sym = xkb_compose_state_get_one_sym(state);
       if (sym != XKB_KEY_NoSymbol) {
