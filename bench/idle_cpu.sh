@@ -16,8 +16,8 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/bench_lib.sh"
 
-program=${1:?usage: idle_cpu.sh PROGRAM BASELINE [SECONDS]}
-baseline=${2:?usage: idle_cpu.sh PROGRAM BASELINE [SECONDS]}
+program=${1:?usage: idle_cpu.sh PROGRAM BASELINE [SECONDS [OTHER_PROGRAM...]]}
+baseline=${2:?usage: idle_cpu.sh PROGRAM BASELINE [SECONDS [OTHER_PROGRAM...]]}
 seconds=${3:-10}
 others=("${@:4}")
 ticks_per_second=$(getconf CLK_TCK)

@@ -118,25 +118,12 @@ void pause_between(std::mt19937& random) {
   std::exit(1);
 }
 
-void start_and_show(bench::WindowWatch& watch, const std::string& path, int x, int y,
-                    std::uint32_t colour) {
-  if (!watch.start(path)) give_up("cannot start " + path);
-  if (!watch.wait_for_map(Clock::now() + 10s)) give_up("no window from " + path);
-  watch.point_into_window();
-  if (!watch.wait_for_pixel(x, y, colour, Clock::now() + 10s)) {
-    give_up("the first picture of " + path + " never came");
-  }
-}
-
 void measure_program(const std::string& path, int presses, std::mt19937& random, Figures& echo,
                      Figures& backspace) {
   bench::WindowWatch watch;
-  start_and_show(watch, path, 4, 4, bench::colour_green);
+  watch.start_and_show(path, 4, 4, bench::colour_green);
   std::this_thread::sleep_for(300ms);
-  watch.tap(XK_1);
-  if (!watch.wait_for_pixel(4, 4, bench::colour_cyan, Clock::now() + 10s)) {
-    give_up("key 1 did not open the dialogue");
-  }
+  watch.open_first_dialogue();
   std::this_thread::sleep_for(500ms);
 
   // Where the echo lands: the one cell whose glyph changes with "a".
@@ -170,7 +157,7 @@ void measure_program(const std::string& path, int presses, std::mt19937& random,
 
 void measure_baseline(const std::string& path, int presses, std::mt19937& random, Figures& echo) {
   bench::WindowWatch watch;
-  start_and_show(watch, path, 320, 200, bench::colour_green);
+  watch.start_and_show(path, 320, 200, bench::colour_green);
   std::this_thread::sleep_for(300ms);
   int echoed = 0;
   for (int i = 0; i < 2 * presses; ++i) {

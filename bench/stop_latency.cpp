@@ -72,18 +72,8 @@ void send(bench::WindowWatch& watch, Stop stop) {
 // One run: start, go to the place, rest, stop; the milliseconds to the exit.
 double one_stop(const std::string& path, Place place, Stop stop, std::mt19937& random) {
   bench::WindowWatch watch;
-  if (!watch.start(path)) give_up("cannot start " + path);
-  if (!watch.wait_for_map(Clock::now() + 10s)) give_up("no window from " + path);
-  watch.point_into_window();
-  if (!watch.wait_for_pixel(4, 4, bench::colour_green, Clock::now() + 10s)) {
-    give_up("the menu of " + path + " never came");
-  }
-  if (place == Place::question) {
-    watch.tap(XK_1);
-    if (!watch.wait_for_pixel(4, 4, bench::colour_cyan, Clock::now() + 10s)) {
-      give_up("key 1 did not open the dialogue");
-    }
-  }
+  watch.start_and_show(path, 4, 4, bench::colour_green);
+  if (place == Place::question) watch.open_first_dialogue();
   std::uniform_int_distribution<int> rest(50, 250);
   std::this_thread::sleep_for(std::chrono::milliseconds(rest(random)));
   const Clock::time_point sent = Clock::now();

@@ -1,6 +1,7 @@
 #include "bench/x11_watch.h"
 
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 #include <X11/extensions/XTest.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -303,6 +304,24 @@ void WindowWatch::point_into_window() {
   if (window_ == 0) return;
   XWarpPointer(display_, None, window_, 0, 0, 0, 0, 320, 200);
   XSync(display_, False);
+}
+
+void WindowWatch::start_and_show(const std::string& path, int x, int y, std::uint32_t colour) {
+  if (!start(path)) throw std::runtime_error("cannot start " + path);
+  if (!wait_for_map(Clock::now() + std::chrono::seconds(10))) {
+    throw std::runtime_error("no window from " + path);
+  }
+  point_into_window();
+  if (!wait_for_pixel(x, y, colour, Clock::now() + std::chrono::seconds(10))) {
+    throw std::runtime_error("the first picture of " + path + " never came");
+  }
+}
+
+void WindowWatch::open_first_dialogue() {
+  tap(XK_1);
+  if (!wait_for_pixel(4, 4, colour_cyan, Clock::now() + std::chrono::seconds(10))) {
+    throw std::runtime_error("key 1 did not open the dialogue");
+  }
 }
 
 void WindowWatch::press(KeySym key) {

@@ -99,6 +99,13 @@ class WindowWatch {
   // Puts the pointer in the window: with no window manager, keys go to the
   // window under the pointer.
   void point_into_window();
+  // Starts path, waits for its window to be mapped, puts the pointer in it
+  // and waits until the pixel (x, y) shows colour, its first picture (10 s
+  // for each). Throws std::runtime_error naming what did not come.
+  void start_and_show(const std::string& path, int x, int y, std::uint32_t colour);
+  // At the menu: taps "1" and waits (10 s) for the first dialogue's
+  // background. Throws std::runtime_error when it does not come.
+  void open_first_dialogue();
   // Injects a key press or release on the X server; keysym as in keysymdef.h.
   void press(KeySym key);
   void release(KeySym key);
