@@ -11,6 +11,10 @@
 #   expect_released NAME           waits until the held-key set is empty
 #   expect_cases [--released] CASE...  expect for each "NAME|WANT|XDOTOOL-ARGS";
 #                                 with --released, expect_released after each
+#   expect_stop_keys [KEY...]      each stop key, after those keys, in a probe
+#                                 of its own: the close request, no key
+#   finish_probe_test MESSAGE      ends the test: exit 1 after failures, else
+#                                 prints MESSAGE
 #   fail MESSAGE                   counts a failure (see $failures)
 out=$(mktemp)
 failures=0
@@ -112,4 +116,29 @@ expect_cases() {
     ((released)) && expect_released "$name"
   done
   return 0
+}
+
+# expect_stop_keys [KEY...]: each stop key pressed after those keys, in a
+# probe of its own: it raises the close request and queues nothing.
+expect_stop_keys() {
+  local stop name
+  for stop in ctrl+Scroll_Lock ctrl+Pause alt+F4; do
+    name="${*:+$* }$stop"
+    start_probe
+    xdotool key "$@" "$stop"
+    expect_line "$name" close
+    [[ -z "$(keys_after 0)" ]] || fail "$name queued '$(keys_after 0)'"
+    stop_probe
+  done
+}
+
+# finish_probe_test MESSAGE: removes the probe's output, then exits 1 when a
+# case failed, else prints MESSAGE.
+finish_probe_test() {
+  rm -f "$out"
+  if ((failures)); then
+    echo "$failures failure(s)" >&2
+    exit 1
+  fi
+  echo "$1"
 }
