@@ -36,7 +36,7 @@ def check_kill(program, rng, index):
             for typed in rs.type_chunks(rs.KEYS[:rng.randint(0, len(rs.KEYS))], rng):
                 pass
             done = rs.answers_completed(typed)
-            rs.settle(run, rs.records_of(done) if done >= 1 else None)
+            rs.settle(run, rs.file_after(done))
             os.kill(run.process.pid, signal.SIGKILL)
         else:
             # One keystroke after another in the background of the kill.
@@ -54,7 +54,7 @@ def check_kill(program, rng, index):
         data = run.file()
         if settled:
             done = rs.answers_completed(typed)
-            expected = rs.records_of(done) if done >= 1 else None
+            expected = rs.file_after(done)
             if data != expected:
                 raise AssertionError("kill %d (settled, %d answers): file %r, expected %r" %
                                      (index, done, data, expected))

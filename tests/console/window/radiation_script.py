@@ -208,6 +208,12 @@ def records_of(answers):
     return b"".join(r for r, c in zip(RECORDS, COMPLETES) if c <= answers)
 
 
+def file_after(answers):
+    """The output file after the first answers: none before the first answer
+    (the file name) opens it, else the records those answers complete."""
+    return records_of(answers) if answers >= 1 else None
+
+
 def record_count(answers):
     """The number of records that the first answers complete."""
     return sum(1 for c in COMPLETES if c <= answers)

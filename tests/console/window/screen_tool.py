@@ -125,6 +125,34 @@ def cursor_drawn(pixel_at):
     return len(line) == 1 and pixel_at(0, 13) not in line
 
 
+def libx11():
+    """libX11, with the types of the calls these tools make."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    x11.XGetImage.restype = ctypes.c_void_p
+    x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                              ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+    x11.XGetPixel.restype = ctypes.c_ulong
+    x11.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
+    x11.XDestroyImage.argtypes = [ctypes.c_void_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                               ctypes.c_void_p]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    return x11
+
+
+def open_display(x11):
+    """A connection to $DISPLAY."""
+    display = x11.XOpenDisplay(None)
+    if not display:
+        raise RuntimeError("cannot open the display")
+    return display
+
+
 class CellReader:
     """Reads one cell of a window straight from the X server, a few
     milliseconds a read. Spawning a capture per sample takes hundreds of
@@ -132,20 +160,12 @@ class CellReader:
     period would all land in the same phase; reads this quick cannot."""
 
     def __init__(self, wid, row, column):
-        self.x11 = x11 = ctypes.CDLL("libX11.so.6")
-        x11.XOpenDisplay.restype = ctypes.c_void_p
-        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        x11.XGetImage.restype = ctypes.c_void_p
-        x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
-                                  ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
-        x11.XGetPixel.restype = ctypes.c_ulong
-        x11.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
-        x11.XDestroyImage.argtypes = [ctypes.c_void_p]
-        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        self.display = x11.XOpenDisplay(None)
-        if not self.display:
-            raise RuntimeError("cannot open the display")
+        self.x11 = libx11()
+        self.display = open_display(self.x11)
         self.wid, self.x, self.y = int(wid, 0), (column - 1) * 8, (row - 1) * 16
+
+    def close(self):
+        self.x11.XCloseDisplay(self.display)
 
     def cursor(self):
         all_planes, z_pixmap = 0xFFFFFFFF, 2
@@ -163,6 +183,13 @@ def watch_blink(wid, row, column, seconds):
     """Samples the cell until the cursor has changed phase three times (seen
     drawn and not drawn twice over); False when seconds pass first."""
     reader = CellReader(wid, row, column)
+    try:
+        return blinks(reader, seconds)
+    finally:
+        reader.close()
+
+
+def blinks(reader, seconds):
     start = time.monotonic()
     samples, last, changes, longest_gap, previous = 0, None, 0, 0.0, start
     while changes < 3:
@@ -184,15 +211,7 @@ def watch_blink(wid, row, column, seconds):
 
 
 def send_close(wid):
-    x11 = ctypes.CDLL("libX11.so.6")
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x11.XInternAtom.restype = ctypes.c_ulong
-    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                               ctypes.c_void_p]
-    x11.XFlush.argtypes = [ctypes.c_void_p]
-    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    x11 = libx11()
 
     class ClientMessage(ctypes.Structure):
         _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
@@ -201,9 +220,7 @@ def send_close(wid):
                     ("format", ctypes.c_int), ("data", ctypes.c_long * 5),
                     ("pad", ctypes.c_long * 24)]
 
-    display = x11.XOpenDisplay(None)
-    if not display:
-        raise RuntimeError("cannot open the display")
+    display = open_display(x11)
     event = ClientMessage()
     event.type = 33  # ClientMessage
     event.window = int(wid, 0)

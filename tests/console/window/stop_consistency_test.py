@@ -38,7 +38,7 @@ def check_stop(program, rng, index):
             pass
         if settled:
             done = rs.answers_completed(typed)
-            rs.settle(run, rs.records_of(done) if done >= 1 else None)
+            rs.settle(run, rs.file_after(done))
         if how == "close-box":
             rs.screen_tool.send_close(run.window)
         else:
@@ -56,7 +56,7 @@ def check_stop(program, rng, index):
         done = rs.answers_completed(typed)
         if shape[0] > rs.record_count(done):
             raise AssertionError("%s: %d records after %d answers" % (label, shape[0], done))
-        if settled and data != (rs.records_of(done) if done >= 1 else None):
+        if settled and data != rs.file_after(done):
             raise AssertionError("%s: %d answers, file %r" % (label, done, data))
         return "%s, %s, %d answers, %d records" % (how, "settled" if settled else "hot", done,
                                                    shape[0])
