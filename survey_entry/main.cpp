@@ -6,7 +6,6 @@
 //   stop thread        the stop sequence, which ends the process
 //   key reader thread  the X11 keys, over a connection of its own
 #include <X11/Xlib.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -25,6 +24,7 @@
 #include "survey_entry/console/window/run_host.h"
 #include "survey_entry/console/window/window.h"
 #include "survey_entry/console/window/x11_keyboard.h"
+#include "survey_entry/console/window/x_errors.h"
 #include "survey_entry/program.h"
 
 #if defined(__has_feature)
@@ -57,17 +57,6 @@ bool enter_executable_folder() {
   return true;
 }
 
-// The X server is gone (or the connection broke): nothing can be shown or
-// typed any more. Xlib would call exit() from whichever thread noticed,
-// running the process's destructors under the other threads' feet; end at
-// once instead. Every record written is already in its file.
-int x_connection_lost(Display* display) {
-  std::fprintf(stderr, "survey_entry: the connection to the display %s is lost\n",
-               DisplayString(display));
-  std::fflush(nullptr);
-  _exit(console::exit_code::display_lost);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -83,9 +72,10 @@ int main(int argc, char** argv) {
   }
 
   // The key reader thread and the message boxes (on the program thread) use
-  // Xlib beside the window thread.
+  // Xlib beside the window thread. No X error ends the run; the loss of the
+  // window's or the key reader's connection does.
   XInitThreads();
-  XSetIOErrorHandler(x_connection_lost);
+  console::window::install_x_error_handlers();
   const unsigned long window = console::window::open_program_window(argc, argv, *font);
 
   static console::window::X11RunHost host(console::window::program_display_name(), window);

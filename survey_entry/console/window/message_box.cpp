@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <atomic>
@@ -11,6 +12,8 @@
 #include <optional>
 #include <string_view>
 #include <vector>
+
+#include "survey_entry/console/window/x_errors.h"
 
 namespace console::window {
 
@@ -20,29 +23,6 @@ constexpr int margin = 14;
 constexpr int button_min_width = 75;
 constexpr int button_gap = 10;
 constexpr int box_min_width = 240;
-
-// Xlib's default error handler ends the process. A request of a box can fail
-// for reasons outside its control: the window that had the focus before it
-// was unmapped (iconified) while the box was up, or a window manager had not
-// yet mapped the box's frame. Such a failure must not end the run, so errors
-// on a box's own display connection are dropped; those of every other
-// connection go on to the handler that was there before. The handler is
-// installed once and stays, so that no other thread ever sees it half set.
-std::atomic<Display*> box_display{nullptr};
-XErrorHandler previous_error_handler = nullptr;
-
-int box_error_handler(Display* display, XErrorEvent* error) {
-  if (display == box_display.load()) return 0;
-  return previous_error_handler != nullptr ? previous_error_handler(display, error) : 0;
-}
-
-void install_box_error_handler() {
-  static const bool installed = [] {
-    previous_error_handler = XSetErrorHandler(box_error_handler);
-    return true;
-  }();
-  (void)installed;
-}
 
 bool viewable(Display* display, Window window) {
   XWindowAttributes attributes;
@@ -126,68 +106,92 @@ class MessageBox {
   MessageBox(const MessageBox&) = delete;
   MessageBox& operator=(const MessageBox&) = delete;
 
-  BoxAnswer run() {
-    Window previous_focus = 0;
-    int previous_revert = RevertToPointerRoot;
-    XGetInputFocus(display_, &previous_focus, &previous_revert);
+  // Waits for the answer. A box that goes without one counts as dismissed
+  // (No, or OK for an OK box): its window destroyed by another client, or
+  // its connection lost (its client killed, as a window manager's
+  // force-quit does).
+  BoxAnswer run(const std::atomic<bool>& lost) {
+    XGetInputFocus(display_, &previous_focus_, &previous_revert_);
     XMapRaised(display_, window_);
-    const Atom wm_protocols = XInternAtom(display_, "WM_PROTOCOLS", False);
+    wm_protocols_ = XInternAtom(display_, "WM_PROTOCOLS", False);
     for (;;) {
-      XEvent event;
-      XNextEvent(display_, &event);
-      switch (event.type) {
-        case MapNotify:
-          take_focus();
-          break;
-        case Expose:
-          // Expose comes only to a viewable window: the focus that the
-          // MapNotify could not give yet (a window manager maps the box's
-          // frame after the box) is given now.
-          take_focus();
-          if (event.xexpose.count == 0) draw();
-          break;
-        case KeyPress:
-          if (const auto answer = key(event.xkey)) {
-            restore_focus(previous_focus, previous_revert);
-            return *answer;
-          }
-          break;
-        case ButtonPress:
-          if (event.xbutton.button == Button1) {
-            armed_ = hit(event.xbutton.x, event.xbutton.y);
-            if (armed_ >= 0) focus_ = armed_;
-            draw();
-          }
-          break;
-        case ButtonRelease:
-          if (event.xbutton.button == Button1) {
-            const int released = hit(event.xbutton.x, event.xbutton.y);
-            const int was_armed = armed_;
-            armed_ = -1;
-            draw();
-            if (released >= 0 && released == was_armed) {
-              restore_focus(previous_focus, previous_revert);
-              return buttons_[static_cast<std::size_t>(released)].answer;
-            }
-          }
-          break;
-        case ClientMessage:
-          // The close box of a Yes/No box does nothing, as there is no
-          // Cancel; that of an OK box is OK.
-          if (event.xclient.message_type == wm_protocols &&
-              static_cast<Atom>(event.xclient.data.l[0]) == wm_delete_window_ &&
-              kind_ == BoxButtons::ok) {
-            restore_focus(previous_focus, previous_revert);
-            return BoxAnswer::ok;
-          }
-          break;
-        default:
-          break;
+      // Events are taken only while the queue holds one, so that no call
+      // waits inside Xlib on a connection that may be cut.
+      while (!lost.load() && XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        if (const auto answer = handle(event)) {
+          restore_focus();
+          return *answer;
+        }
       }
+      if (lost.load()) return unanswered();
+      pollfd connection{ConnectionNumber(display_), POLLIN, 0};
+      poll(&connection, 1, -1);
     }
   }
 
  private:
+  BoxAnswer unanswered() const {
+    return kind_ == BoxButtons::ok ? BoxAnswer::ok : BoxAnswer::no;
+  }
+
+  // The answer that an event gives, if any.
+  std::optional<BoxAnswer> handle(XEvent& event) {
+    switch (event.type) {
+      case MapNotify:
+        take_focus();
+        break;
+      case Expose:
+        // Expose comes only to a viewable window: the focus that the
+        // MapNotify could not give yet (a window manager maps the box's
+        // frame after the box) is given now.
+        take_focus();
+        if (event.xexpose.count == 0) draw();
+        break;
+      case KeyPress:
+        if (const auto answer = key(event.xkey)) return answer;
+        break;
+      case ButtonPress:
+        if (event.xbutton.button == Button1) {
+          armed_ = hit(event.xbutton.x, event.xbutton.y);
+          if (armed_ >= 0) focus_ = armed_;
+          draw();
+        }
+        break;
+      case ButtonRelease:
+        if (event.xbutton.button == Button1) {
+          const int released = hit(event.xbutton.x, event.xbutton.y);
+          const int was_armed = armed_;
+          armed_ = -1;
+          draw();
+          if (released >= 0 && released == was_armed) {
+            return buttons_[static_cast<std::size_t>(released)].answer;
+          }
+        }
+        break;
+      case ClientMessage:
+        // The close box of a Yes/No box does nothing, as there is no
+        // Cancel; that of an OK box is OK.
+        if (event.xclient.message_type == wm_protocols_ &&
+            static_cast<Atom>(event.xclient.data.l[0]) == wm_delete_window_ &&
+            kind_ == BoxButtons::ok) {
+          return BoxAnswer::ok;
+        }
+        break;
+      case DestroyNotify:
+        if (event.xdestroywindow.window == window_) {
+          // Destroyed by another client: nothing is left to destroy.
+          window_ = 0;
+          return unanswered();
+        }
+        break;
+      default:
+        break;
+    }
+    return std::nullopt;
+  }
+
   int text_width(const std::string& s) const {
     if (font_ == nullptr) return static_cast<int>(s.size()) * 6;
     return XTextWidth(font_, s.data(), static_cast<int>(s.size()));
@@ -390,10 +394,11 @@ class MessageBox {
   // Gives the focus back where it was, when that place surely still exists
   // and can take it: the program window only while it is viewable (it may
   // have been iconified meanwhile).
-  void restore_focus(Window previous, int revert) {
+  void restore_focus() {
+    const Window previous = previous_focus_;
     if ((previous == owner_ && viewable(display_, owner_)) || previous == PointerRoot ||
         previous == None) {
-      XSetInputFocus(display_, previous, revert, CurrentTime);
+      XSetInputFocus(display_, previous, previous_revert_, CurrentTime);
     }
   }
 
@@ -411,34 +416,38 @@ class MessageBox {
   int focus_ = 0;
   int armed_ = -1;
   bool has_focus_ = false;
+  Window previous_focus_ = 0;
+  int previous_revert_ = RevertToPointerRoot;
+  Atom wm_protocols_ = 0;
 };
-
-BoxAnswer unanswered(BoxButtons buttons) {
-  return buttons == BoxButtons::ok ? BoxAnswer::ok : BoxAnswer::no;
-}
 
 }  // namespace
 
 BoxAnswer show_message_box(const char* display_name, unsigned long owner, const std::string& title,
                            const std::string& text, BoxButtons buttons) {
-  Display* display = XOpenDisplay(display_name);
+  std::atomic<bool> lost{false};
+  Display* display = open_box_connection(display_name, lost);
   if (display == nullptr) {
     std::fprintf(stderr, "survey_entry: %s\n%s\n", title.c_str(), text.c_str());
     std::fflush(stderr);
-    return unanswered(buttons);
+    return buttons == BoxButtons::ok ? BoxAnswer::ok : BoxAnswer::no;
   }
-  install_box_error_handler();
-  box_display.store(display);
   BoxAnswer answer;
   {
     MessageBox box(display, static_cast<Window>(owner), title, text, buttons);
-    answer = box.run();
+    answer = box.run(lost);
   }
-  // The requests still queued (the window's destruction) are sent while
-  // their errors are still dropped.
+  // The requests still queued (the window's destruction) are sent before
+  // the close, while an error they meet is still a box's.
   XSync(display, False);
-  box_display.store(nullptr);
-  XCloseDisplay(display);
+  if (lost.load()) {
+    // Cut with the whole display, the window's connection is gone too: the
+    // run ends as for that loss, not as for a dismissed box.
+    Display* probe = XOpenDisplay(display_name);
+    if (probe == nullptr) end_run_display_lost(DisplayString(display));
+    XCloseDisplay(probe);
+  }
+  close_box_connection(display);
   return answer;
 }
 

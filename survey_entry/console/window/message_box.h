@@ -20,7 +20,10 @@ enum class BoxAnswer { yes, no, ok };
 // the order Yes, No or OK) in _SURVEY_BOX_BUTTONS, for checks from outside.
 // display_name names the program window's display (nullptr: $DISPLAY) and
 // owner that window (0: none). When no box can be shown, the title and text
-// go to the standard error and the answer is No (OK for an OK box).
+// go to the standard error and the answer is No (OK for an OK box); so it is
+// for a box dismissed without an answer: its window destroyed by another
+// client, or its own connection to the display cut. When the whole display
+// is gone with it, the run ends as for the loss of the window's connection.
 BoxAnswer show_message_box(const char* display_name, unsigned long owner, const std::string& title,
                            const std::string& text, BoxButtons buttons);
 
