@@ -23,6 +23,7 @@
 #include "survey_entry/console/run_control.h"
 #include "survey_entry/console/window/close_box.h"
 #include "survey_entry/console/window/frame.h"
+#include "survey_entry/console/window/x_errors.h"
 
 namespace console::window {
 
@@ -68,16 +69,22 @@ struct WindowState {
   // a change (a cursor blink, one echoed key) is drawn and copied as the few
   // rows it covers. Without the extension every frame is a full swap.
   PFNGLXCOPYSUBBUFFERMESAPROC copy_sub_buffer = nullptr;
-  bool back_buffer_valid = false;
-  // A new window size reaches the renderer's buffers only through swaps:
-  // with Mesa's software renderer the first frame after a reshape may still
-  // be drawn at the old size. So the first two whole frames after a reshape
-  // (and at the start) are swapped, and only then is the back buffer trusted
-  // to hold the whole frame for copies.
-  static constexpr int swaps_after_reshape = 2;
-  int swap_pending = swaps_after_reshape;
+  // Whether the renderer's back buffer has the size of the last reshape and
+  // holds the whole frame, so that a copy of any part of the window lies
+  // inside it. Mesa's software renderer sizes its back buffer only at the
+  // first draw after a swap, by asking the server for the window's size; a
+  // copy of a rectangle that reaches outside the buffer makes it put an
+  // image outside its own, which the server refuses. While the window is
+  // being resized the size it got may be newer than the last reshape (whose
+  // ConfigureNotify then still waits in the queue): until a size is known
+  // to be the buffer's, frames are shown by swaps, which show the buffer
+  // whole at any size.
+  bool back_buffer_fits = false;
   int window_width_now = window_width;
   int window_height_now = window_height;
+  // Set by an X error on the window's connection (any thread): the next
+  // frame is drawn and shown whole.
+  std::atomic<bool> repaint_requested{false};
 };
 
 WindowState& state() {
@@ -132,7 +139,7 @@ void refresh_frame() {
   s.shown_blinks = blinks;
   s.shown_phase = phase;
   s.have_frame = true;
-  if (s.copy_sub_buffer != nullptr && s.back_buffer_valid) {
+  if (s.copy_sub_buffer != nullptr && s.back_buffer_fits) {
     present_changed_rows();
   } else {
     glutPostRedisplay();
@@ -210,7 +217,36 @@ void present_changed_rows() {
   glFlush();
 }
 
-// The whole window: on the first frame, after a reshape or an exposure.
+// Whether a ConfigureNotify of the window with a size other than the last
+// reshape's waits in Xlib's queue, after what the server has sent is read.
+// Events come in the order the server sends them, so every resize made
+// before the server answered the renderer's last question for the size is
+// in the queue by now, or has been handled.
+bool resize_pending() {
+  WindowState& s = state();
+  struct Probe {
+    Window window;
+    int width;
+    int height;
+    bool found;
+  } probe{s.window, s.window_width_now, s.window_height_now, false};
+  XEvent event;
+  XCheckIfEvent(
+      s.display, &event,
+      [](Display*, XEvent* queued, XPointer argument) -> Bool {
+        auto& p = *reinterpret_cast<Probe*>(argument);
+        if (queued->type == ConfigureNotify && queued->xconfigure.window == p.window &&
+            (queued->xconfigure.width != p.width || queued->xconfigure.height != p.height)) {
+          p.found = true;
+        }
+        return False;  // none is taken from the queue
+      },
+      reinterpret_cast<XPointer>(&probe));
+  return probe.found;
+}
+
+// The whole window: on the first frame, after a reshape, an exposure or an
+// X error.
 void display_callback() {
   WindowState& s = state();
   upload_changed_rows();
@@ -221,25 +257,43 @@ void display_callback() {
     glutSwapBuffers();
     return;
   }
-  // Swapped until the renderer's buffers have the window's size, then drawn
-  // once more, so that the back buffer holds the whole frame for copies.
-  for (; s.swap_pending > 0; --s.swap_pending) {
+  if (!s.back_buffer_fits) {
+    // Shown by a swap, at whatever size the buffer has; the renderer then
+    // asks for the window's size at the next draw, which is made at once
+    // (glFlush), before the queue is looked at.
     glutSwapBuffers();
+    draw_frame_quad();
+    glFlush();
+    if (resize_pending()) {
+      // The size the buffer got may be one whose reshape is still to come,
+      // and that reshape draws again: show this frame by a swap.
+      glutSwapBuffers();
+      return;
+    }
+    s.back_buffer_fits = true;
+    // A draw that finds the buffer resized may still be placed for the old
+    // size (the renderer takes the new one only for the draws after it):
+    // draw once more for the copy.
     draw_frame_quad();
   }
   s.copy_sub_buffer(s.display, s.window, 0, 0, s.window_width_now, s.window_height_now);
   glFlush();
-  s.back_buffer_valid = true;
 }
 
 void reshape_callback(int width, int height) {
   WindowState& s = state();
   s.window_width_now = width;
   s.window_height_now = height;
-  s.back_buffer_valid = false;
-  s.swap_pending = WindowState::swaps_after_reshape;
+  s.back_buffer_fits = false;
   glViewport(0, 0, width, height);
   glutPostRedisplay();
+}
+
+// An X error on the window's connection (inside Xlib, on the thread that met
+// it): whatever request failed, the next frame repairs the picture.
+void repaint_after_x_error() {
+  state().repaint_requested.store(true, std::memory_order_relaxed);
+  wake_program_window();
 }
 
 void create_texture() {
@@ -328,6 +382,7 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
     _exit(exit_code::no_display);
   }
   intercept_close_box(s.display, s.window, request_close);
+  set_x_error_listener(s.display, repaint_after_x_error);
   glutDisplayFunc(display_callback);
   glutReshapeFunc(reshape_callback);
   // The first frame is built by serve_program_window, once the program
@@ -365,6 +420,10 @@ void serve_program_window() {
     // point posts a new one, so none is lost.
     s.wake_posted.exchange(false, std::memory_order_acquire);
     drain_wake_fd();
+    if (s.repaint_requested.exchange(false, std::memory_order_relaxed)) {
+      s.back_buffer_fits = false;
+      glutPostRedisplay();
+    }
     refresh_frame();
     glutMainLoopEvent();
     XFlush(s.display);
