@@ -7,46 +7,19 @@ source "$(dirname "$0")/window_lib.sh"
 start_xvfb
 start_program "$1"
 
-box_line="          *                                                           *"
-star_line="          *************************************************************"
-sair_line="                                  *************************************"
-menu() {
-  echo "21|"
-  echo "21|$star_line"
-  echo "21|$box_line"
-  echo "21|          *                PROGRAMAS DE TOPOGRAFIA                    *"
-  echo "21|          *            Producao de Ficheiros de Entrada               *"
-  echo "21|$box_line"
-  echo "21|          *    1.  ORIENTACAO DE GIRO                  ( Prima 1 )    *"
-  echo "21|          *    2.  POLIGONAL S/RED.PLANO CARTOGRAFICO  ( Prima 2 )    *"
-  echo "21|          *    3.  POLIGONAL C/RED.PLANO CARTOGRAFICO  ( Prima 3 )    *"
-  echo "21|          *    4.  IRRADIACAO S/RED.PLANO CARTOGRAFICO ( Prima 4 )    *"
-  echo "21|          *    5.  IRRADIACAO C/RED.PLANO CARTOGRAFICO ( Prima 5 )    *"
-  echo "21|          *    6.  CLASSICO                            ( Prima 6 )    *"
-  echo "21|$box_line"
-  echo "21|$star_line"
-  for i in 1 2 3 4 5; do echo "21|"; done
-  echo "24|$sair_line"
-  echo "24|                                  *       SAIR        ( Prima 0)      *"
-  echo "24|$sair_line"
-  echo "20| CONSULTE      PROG.TXT PARA SABER OS FORMATOS DOS FICHEIROS DE ENTRADA"
-  echo "24|"
-  echo "21|"
-}
-
 tool wait-row "$WID" 23 " CONSULTE" || fail "the menu is not drawn"
 # The whole picture: every glyph pixel in its colours, no cursor.
-menu | tool expect-frame "$WID" || fail "menu pixels"
+menu_frame | tool expect-frame "$WID" || fail "menu pixels"
 
 # Keys the menu ignores change nothing.
 xdotool key 7 a Escape Return F1 Up
 sleep 0.3
-menu | tool expect-frame "$WID" || fail "an ignored key changed the menu"
+menu_frame | tool expect-frame "$WID" || fail "an ignored key changed the menu"
 
 # A larger window shows the same picture scaled to its size.
 xdotool windowmove "$WID" 0 0 windowsize "$WID" 960 600
 sleep 0.5
-menu | tool expect-frame "$WID" scaled || fail "the menu scaled to 960x600"
+menu_frame | tool expect-frame "$WID" scaled || fail "the menu scaled to 960x600"
 xdotool windowsize "$WID" 640 400 mousemove --window "$WID" 320 200
 sleep 0.5
 

@@ -4,9 +4,12 @@
 The window's pixels are taken with ImageMagick's import and compared with
 the screen font (the PSF1 file the program reads) and the 16-colour palette.
 
-  screen_tool.py text WID                 the 25 rows as text (cells decoded)
+  screen_tool.py text WID                 the 25 rows as text (cells decoded; a
+                                          window of another size than 640x400 is
+                                          sampled as with expect-frame scaled)
   screen_tool.py wait-row WID ROW TEXT [SECONDS]
                                           waits until row ROW starts with TEXT
+                                          (any window size, as text)
   screen_tool.py expect-frame WID [scaled]
                                           stdin: 25 lines "ATTR|TEXT" (ATTR hex);
                                           every pixel must match (scaled: the
@@ -239,13 +242,16 @@ def send_close(wid):
 def main(argv):
     command, wid = argv[1], argv[2]
     if command == "text":
-        print("\n".join(screen_text(capture(wid))))
+        print("\n".join(screen_text(capture(wid, True))))
         return 0
     if command == "wait-row":
         row, text = int(argv[3]), argv[4]
         deadline = time.monotonic() + (float(argv[5]) if len(argv) > 5 else 5.0)
         while True:
-            shown = screen_text(capture(wid))[row - 1]
+            try:
+                shown = screen_text(capture(wid, True))[row - 1]
+            except (RuntimeError, subprocess.CalledProcessError):
+                shown = ""  # the window changed its size or was not mapped yet
             if shown.startswith(text):
                 return 0
             if time.monotonic() > deadline:

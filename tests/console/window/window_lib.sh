@@ -11,6 +11,7 @@
 #   wait_exit [SECONDS]  prints the exit code (or "timeout")
 #   type_answers ANSWER...  types each answer and Enter
 #   made_files           lists the files the run made in RUN_DIR
+#   menu_frame           prints the menu's 25 rows for tool expect-frame
 #   tool ARGS...         runs screen_tool.py
 #   fail MESSAGE         says what failed and ends the test with code 1
 TOOL="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/screen_tool.py"
@@ -101,4 +102,33 @@ wait_exit() {
 
 window_exists() {
   xdotool search --name "$1" >/dev/null 2>&1
+}
+
+# The menu as the window shows it: 25 rows "ATTR|TEXT" for tool expect-frame.
+menu_frame() {
+  local box_line="          *                                                           *"
+  local star_line="          *************************************************************"
+  local sair_line="                                  *************************************"
+  local i
+  echo "21|"
+  echo "21|$star_line"
+  echo "21|$box_line"
+  echo "21|          *                PROGRAMAS DE TOPOGRAFIA                    *"
+  echo "21|          *            Producao de Ficheiros de Entrada               *"
+  echo "21|$box_line"
+  echo "21|          *    1.  ORIENTACAO DE GIRO                  ( Prima 1 )    *"
+  echo "21|          *    2.  POLIGONAL S/RED.PLANO CARTOGRAFICO  ( Prima 2 )    *"
+  echo "21|          *    3.  POLIGONAL C/RED.PLANO CARTOGRAFICO  ( Prima 3 )    *"
+  echo "21|          *    4.  IRRADIACAO S/RED.PLANO CARTOGRAFICO ( Prima 4 )    *"
+  echo "21|          *    5.  IRRADIACAO C/RED.PLANO CARTOGRAFICO ( Prima 5 )    *"
+  echo "21|          *    6.  CLASSICO                            ( Prima 6 )    *"
+  echo "21|$box_line"
+  echo "21|$star_line"
+  for i in 1 2 3 4 5; do echo "21|"; done
+  echo "24|$sair_line"
+  echo "24|                                  *       SAIR        ( Prima 0)      *"
+  echo "24|$sair_line"
+  echo "20| CONSULTE      PROG.TXT PARA SABER OS FORMATOS DOS FICHEIROS DE ENTRADA"
+  echo "24|"
+  echo "21|"
 }

@@ -1,11 +1,11 @@
 #!/bin/bash
 # Sourced by the window tests: starts a private Xvfb server and exports
 # DISPLAY; the server is ended when the sourcing script exits.
-#   source "$(dirname "$0")/xvfb_lib.sh"; start_xvfb
+#   source "$(dirname "$0")/xvfb_lib.sh"; start_xvfb [WIDTHxHEIGHTxDEPTH]
 start_xvfb() {
-  local fd_file
+  local screen=${1:-1024x768x24} fd_file
   fd_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fd_file" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$fd_file" 2>/dev/null &
   XVFB_PID=$!
   local i
   for i in $(seq 1 100); do
