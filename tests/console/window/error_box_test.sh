@@ -109,10 +109,24 @@ xdotool windowunmap --sync "$WID"
 xdotool mousemove --window "$BOX" 5 5 key y
 box_gone "Unhandled Error #76"
 [[ $(wait_exit 1) == timeout ]] || fail "Y with the window unmapped ended the run"
-grep -q "X Error" "$RUN_DIR/stderr" && fail "X error after Y: $(cat "$RUN_DIR/stderr")"
+grep -qi "X Error" "$RUN_DIR/stderr" && fail "X error after Y: $(cat "$RUN_DIR/stderr")"
 xdotool windowmap --sync "$WID"
 tool wait-row "$WID" 4 "Nome do Trabalho :" || fail "no job question after Y"
 tool close "$WID"
 code=$(wait_exit 5)
 [[ "$code" == 0 ]] || fail "close box after Y: exit code $code"
+
+# Runs 5 and 6: the box dismissed from outside, without an answer, counts
+# as No: destroyed by another client (xdotool windowclose), and its client
+# killed (xdotool windowkill, as xkill and a window manager's force-quit do)
+# while the display goes on.
+for how in windowclose windowkill; do
+  open_missing_folder "$1"
+  xdotool type "no_such_folder/x"; xdotool key Return
+  wait_box "Unhandled Error #76"
+  xdotool "$how" "$BOX"
+  code=$(wait_exit 5)
+  [[ "$code" == 0 ]] || fail "$how of the box: exit code $code: $(cat "$RUN_DIR/stderr")"
+  ! grep -qi -e "lost" -e "x error" "$RUN_DIR/stderr" || fail "$how of the box: $(cat "$RUN_DIR/stderr")"
+done
 echo "error_box_test: ok"

@@ -1,0 +1,80 @@
+#!/bin/bash
+# A message box dismissed from outside, through the box probe: destroyed by
+# another client (xdotool windowclose) or its client killed (windowkill, as
+# xkill and a window manager's force-quit do), it gives the answer of a box
+# dismissed without one, No for a Yes/No box and OK for an OK box, and the
+# process goes on; with the display itself gone, the process ends as for
+# the loss of the window's connection.
+#   box_test.sh [path/of/survey_entry]   (the probe: $BOX_PROBE, or
+#   tests/box_probe next to survey_entry)
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+probe=${BOX_PROBE:-$(dirname "${1:-.}")/tests/box_probe}
+[[ -x "$probe" ]] || { echo "box probe not found: $probe" >&2; exit 1; }
+source "$here/xvfb_lib.sh"
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+out=$(mktemp -d)
+start_xvfb
+trap 'kill $XVFB_PID 2>/dev/null; wait 2>/dev/null; rm -rf "$out"' EXIT
+
+# show KIND: starts the probe with a box of KIND; sets PROBE and BOX.
+show() {
+  "$probe" "$1" >"$out/stdout" 2>"$out/stderr" &
+  PROBE=$!
+  BOX=""
+  local i
+  for i in $(seq 1 100); do
+    BOX=$(xdotool search --name '^Probe box$' 2>/dev/null | head -1)
+    [[ -n "$BOX" ]] && return 0
+    sleep 0.05
+  done
+  fail "$1: no box"
+}
+
+# ended WHAT CODE OUTPUT: the probe ended within 5 s with CODE and printed
+# OUTPUT.
+ended() {
+  local i code
+  for i in $(seq 1 100); do
+    kill -0 "$PROBE" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill -0 "$PROBE" 2>/dev/null && { kill -9 "$PROBE"; fail "$1: the probe still waits"; }
+  wait "$PROBE"
+  code=$?
+  [[ $code == "$2" && "$(cat "$out/stdout")" == "$3" ]] ||
+    fail "$1: exit code $code, printed '$(cat "$out/stdout")': $(cat "$out/stderr")"
+}
+
+for kind in yes_no ok; do
+  answer=no
+  [[ $kind == ok ]] && answer=ok
+  for how in windowclose windowkill; do
+    show "$kind"
+    xdotool "$how" "$BOX"
+    ended "$kind box, $how" 0 "$answer"
+    ! grep -qi -e "lost" -e "x error" "$out/stderr" || fail "$kind box, $how: $(cat "$out/stderr")"
+  done
+done
+
+# The box's own close button: nothing on a Yes/No box, OK on an OK box.
+show ok
+python3 "$here/screen_tool.py" close "$BOX"
+ended "close button of the OK box" 0 ok
+show yes_no
+python3 "$here/screen_tool.py" close "$BOX"
+sleep 0.5
+kill -0 "$PROBE" 2>/dev/null || fail "the close button answered a Yes/No box"
+xdotool windowclose "$BOX"
+ended "Yes/No box after its close button" 0 no
+
+# The whole display gone while a box is up.
+show yes_no
+kill "$XVFB_PID"
+ended "display gone" 1 ""
+grep -q "the connection to the display .* is lost" "$out/stderr" ||
+  fail "display gone: $(cat "$out/stderr")"
+echo "box_test: ok"
