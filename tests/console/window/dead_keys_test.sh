@@ -49,6 +49,7 @@ cases=(
   "´ e|e9|key dead_acute e"
   "´ Shift+E|c9|key dead_acute shift+e"
   "AltGr+¨ u|fc|key dead_diaeresis u"
+  "AltGr+¨ y, the last of Latin-1|ff|key dead_diaeresis y"
   "^ o|f4|key dead_circumflex o"
   "~ Space|7e|key dead_tilde space"
   "´ b: cancelled|78|key dead_acute b x"
@@ -68,6 +69,7 @@ cases=(
   "Pause, then ´ e|65|key Pause dead_acute e"
   "Compose ' a|e1|key Multi_key apostrophe a"
   "Compose , c|e7|key Multi_key comma c"
+  "Compose Space Space, the first of Latin-1|a0|key Multi_key space space"
   "Compose = e: no byte|78|key Multi_key equal e x"
   "Compose Enter|0d|key Multi_key Return"
 )

@@ -269,7 +269,9 @@ TEST_F(KeyComposeTest, ALocaleWithoutATableFallsBackToTheDefaultOne) {
 TEST_F(KeyComposeTest, TheUsersOwnComposeFileIsTheTable) {
   const std::filesystem::path file = home_ / "XCompose";
   std::ofstream(file) << "<dead_acute> <b> : \"\xC3\xBE\"\n"  // thorn, 0xFE
-                         "<Multi_key> <x> : \"\xE2\x82\xAC\"\n";
+                         "<Multi_key> <x> : \"\xE2\x82\xAC\"\n"
+                         "<Multi_key> <y> : \"\xC2\x9F\"\n"  // U+009F, below Latin-1
+                         "<Multi_key> <z> : \"\xC4\x80\"\n";  // U+0100, above it
   setenv("XCOMPOSEFILE", file.c_str(), 1);
   KeyComposer composer("C");
   ASSERT_TRUE(composer.has_table());
@@ -277,6 +279,9 @@ TEST_F(KeyComposeTest, TheUsersOwnComposeFileIsTheTable) {
   // Only the user's sequences: the system's dead acute e is not there.
   EXPECT_EQ(feed(composer, {plain(XKB_KEY_dead_acute), plain('e'), plain('e')}), "-,-,65");
   EXPECT_EQ(feed(composer, {plain(XKB_KEY_Multi_key), plain('x')}), "-,-");
+  // Just outside the characters 0xA0..0xFF that are bytes: dropped.
+  EXPECT_EQ(feed(composer, {plain(XKB_KEY_Multi_key), plain('y')}), "-,-");
+  EXPECT_EQ(feed(composer, {plain(XKB_KEY_Multi_key), plain('z')}), "-,-");
 }
 
 TEST_F(KeyComposeTest, WithoutAnyTableNothingIsComposed) {

@@ -8,6 +8,8 @@
 #   stop_probe                    end it
 #   expect NAME WANT XDOTOOL-ARGS  WANT: the key texts, comma-joined
 #   expect_line NAME LINE          waits for LINE in the probe's output
+#   expect_held NAME HELD          waits until the held-key set is HELD, as
+#                                 the probe prints it ("n27", "none")
 #   expect_released NAME           waits until the held-key set is empty
 #   expect_cases [--released] CASE...  expect for each "NAME|WANT|XDOTOOL-ARGS";
 #                                 with --released, expect_released after each
@@ -89,16 +91,21 @@ expect_line() {
   fail "$1: no line '$2'"
 }
 
-# expect_released NAME: waits (at most 3 s) until the last held-key line the
-# probe printed is "held none" (none printed yet: none held).
-expect_released() {
+# expect_held NAME HELD: waits (at most 3 s) until the last held-key line
+# the probe printed is "held HELD" (none printed yet: "held none").
+expect_held() {
   local i last
   for i in $(seq 1 150); do
     last=$(grep '^held ' "$out" | tail -1)
-    [[ -z "$last" || "$last" == "held none" ]] && return 0
+    [[ "${last:-held none}" == "held $2" ]] && return 0
     sleep 0.02
   done
-  fail "$1: keys left held: '$last'"
+  fail "$1: '${last:-held none}', want 'held $2'"
+}
+
+# expect_released NAME: waits (at most 3 s) until no key is held.
+expect_released() {
+  expect_held "$1" none
 }
 
 # expect_cases [--released] CASE...: each case is "NAME|WANT|XDOTOOL-ARGS",
