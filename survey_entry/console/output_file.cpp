@@ -96,15 +96,22 @@ struct OpenFile {
 // the program thread has stopped for good, so it needs no lock.
 std::map<int, OpenFile> files;
 
-// The sync calls in use (program thread). Tests set them only while the
-// routine is held, before it goes on.
-SyncCalls sync_calls;
+// The replaceable system calls in use (program thread). Tests set them only
+// while the routine is held, before it goes on.
+OutputFileCalls calls_in_use;
 
 // Runs a sync call: the one set, else the system's. Returns 0, or -1 with
 // errno set.
 int run_sync(int (*call)(int), int (*system_call)(int), int fd) {
   int (*const chosen)(int) = call != nullptr ? call : system_call;
   return retry_interrupted([&] { return chosen(fd); });
+}
+
+// Writes with the write call set, else the system's.
+ssize_t run_write(int fd, const char* bytes, std::size_t count) {
+  ssize_t (*const chosen)(int, const void*, std::size_t) =
+      calls_in_use.write != nullptr ? calls_in_use.write : ::write;
+  return retry_interrupted([&] { return chosen(fd, bytes, count); });
 }
 
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -194,7 +201,7 @@ int sync_folder_of(const Text& name) {
   const Text folder = last_slash == Text::npos ? Text(".") : name.substr(0, last_slash + 1);
   const int fd = open_retrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return 0;
-  const int result = run_sync(sync_calls.folder, ::fsync, fd);
+  const int result = run_sync(calls_in_use.folder, ::fsync, fd);
   const int saved = errno;
   ::close(fd);
   errno = saved;
@@ -267,7 +274,7 @@ bool write_piece(OpenFile& file, const char* bytes, std::size_t count) {
   int error_number = 0;
   {
     const WriteSignalsHeld held;
-    written = retry_interrupted([&] { return ::write(file.handle, bytes, count); });
+    written = run_write(file.handle, bytes, count);
     error_number = errno;
   }
   if (written < 0) {
@@ -384,13 +391,13 @@ void sync_written_files() {
     OpenFile& file = entry.second;
     if (!file.unsynced) continue;
     file.unsynced = false;
-    if (run_sync(sync_calls.file_data, ::fdatasync, file.handle) != 0) {
+    if (run_sync(calls_in_use.file_data, ::fdatasync, file.handle) != 0) {
       raise_runtime_error(write_error_code(errno));
     }
   }
 }
 
-void set_sync_calls(const SyncCalls& calls) { sync_calls = calls; }
+void set_output_file_calls(const OutputFileCalls& calls) { calls_in_use = calls; }
 
 void close_files() {
   if (error_pending()) return;
@@ -409,7 +416,7 @@ void close_file(int file_number) {
 void output_file_reset() {
   for (auto& entry : files) release(entry.second);
   files.clear();
-  sync_calls = SyncCalls{};
+  calls_in_use = OutputFileCalls{};
 }
 
 std::optional<OpenFileState> open_file_state(int file_number) {

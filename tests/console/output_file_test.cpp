@@ -315,8 +315,8 @@ int noted_sync(std::vector<fs::path>& noted, int fd) {
 }
 
 void put_in_noting_sync_calls() {
-  console::set_sync_calls({[](int fd) { return noted_sync(file_syncs, fd); },
-                           [](int fd) { return noted_sync(folder_syncs, fd); }});
+  console::set_output_file_calls({.file_data = [](int fd) { return noted_sync(file_syncs, fd); },
+                                  .folder = [](int fd) { return noted_sync(folder_syncs, fd); }});
 }
 
 class SyncTest : public OutputFileTest {
