@@ -1,10 +1,11 @@
 // The process: makes the executable's folder the current directory, opens
-// the program window and runs four threads (README.md, under Layout, has
+// the program window and runs five threads (README.md, under Layout, has
 // their table: what each owns and which shared atomics it writes):
 //   window thread      main() itself: the freeglut loop, frames, close box
 //   program thread     the routine, with its error and critical boxes
 //   stop thread        the stop sequence, which ends the process
 //   key reader thread  the X11 keys, over a connection of its own
+//   signal thread      SIGTERM, SIGHUP and SIGINT, read as stop requests
 #include <X11/Xlib.h>
 
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include "survey_entry/console/keyboard.h"
 #include "survey_entry/console/run_control.h"
 #include "survey_entry/console/stop_sequence.h"
+#include "survey_entry/console/stop_signals.h"
 #include "survey_entry/console/text_screen.h"
 #include "survey_entry/console/window/font.h"
 #include "survey_entry/console/window/run_host.h"
@@ -60,6 +62,9 @@ bool enter_executable_folder() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // First, before any thread exists: every thread inherits the block of the
+  // stop signals, which only the signal thread takes.
+  console::start_stop_signals();
   if (!enter_executable_folder()) return console::exit_code::start_failure;
 
   std::string font_error;

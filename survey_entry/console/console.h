@@ -9,6 +9,7 @@
 #include "survey_entry/console/output_file.h"
 #include "survey_entry/console/run_control.h"
 #include "survey_entry/console/stop_sequence.h"
+#include "survey_entry/console/stop_signals.h"
 #include "survey_entry/console/text_screen.h"
 
 namespace console {

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "survey_entry/console/error_code.h"
@@ -96,15 +98,22 @@ struct OpenFile {
 // the program thread has stopped for good, so it needs no lock.
 std::map<int, OpenFile> files;
 
-// The sync calls in use (program thread). Tests set them only while the
-// routine is held, before it goes on.
-SyncCalls sync_calls;
+// The replaceable system calls in use (program thread). Tests set them only
+// while the routine is held, before it goes on.
+OutputFileCalls calls_in_use;
 
 // Runs a sync call: the one set, else the system's. Returns 0, or -1 with
 // errno set.
 int run_sync(int (*call)(int), int (*system_call)(int), int fd) {
   int (*const chosen)(int) = call != nullptr ? call : system_call;
   return retry_interrupted([&] { return chosen(fd); });
+}
+
+// Writes with the write call set, else the system's.
+ssize_t run_write(int fd, const char* bytes, std::size_t count) {
+  ssize_t (*const chosen)(int, const void*, std::size_t) =
+      calls_in_use.write != nullptr ? calls_in_use.write : ::write;
+  return retry_interrupted([&] { return chosen(fd, bytes, count); });
 }
 
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -133,10 +142,20 @@ int open_retrying(const char* name, int flags) {
   return retry_interrupted([&] { return ::open(name, flags, 0666); });
 }
 
+// The folder that holds a file: its name up to the last "/", or the current
+// folder.
+Text folder_of(const Text& name) {
+  const std::size_t last_slash = name.rfind('/');
+  return last_slash == Text::npos ? Text(".") : name.substr(0, last_slash + 1);
+}
+
 struct OrdinaryOpen {
-  int fd = -1;                // -1 with errno set when the open failed
-  bool disk_file = false;     // a regular file
-  bool name_changed = false;  // the open created the file or emptied it
+  int fd = -1;             // -1 with errno set when the open failed
+  bool disk_file = false;  // a regular file
+  // The folder whose names the open changed, so that they must be synced:
+  // the one in which it created the file, or the name's folder when it
+  // emptied one. Empty when it changed none.
+  Text changed_folder;
 };
 
 // Opens an ordinary file for writing, creating it when missing and emptying
@@ -151,14 +170,28 @@ OrdinaryOpen open_ordinary(const Text& name) {
   }
   // Without O_NONBLOCK a FIFO that nobody reads would hold the open for
   // ever; with it, the open fails with ENXIO and the writes block as usual.
-  // The first open creates the file only when it does not exist, which
-  // tells whether the folder has a new name to sync; a name that exists
-  // (a file, a link, a device) is opened by the second.
+  // The first open creates the file only when the name does not exist,
+  // which tells that the name's folder has a new name to sync; a name that
+  // exists (a file, a link, a device) is opened by the second.
   constexpr int flags = O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
   OrdinaryOpen result;
   result.fd = open_retrying(name.c_str(), flags | O_EXCL);
-  result.name_changed = result.fd >= 0;
-  if (result.fd < 0 && errno == EEXIST) result.fd = open_retrying(name.c_str(), flags);
+  if (result.fd >= 0) {
+    result.changed_folder = folder_of(name);
+  } else if (errno == EEXIST) {
+    // A symbolic link whose target is missing: the second open creates the
+    // target, in the folder the link leads to, which may be another one.
+    struct stat target {};
+    const bool target_missing = ::stat(name.c_str(), &target) != 0 && errno == ENOENT;
+    result.fd = open_retrying(name.c_str(), flags);
+    if (result.fd >= 0 && target_missing) {
+      // The name now leads, through its links, to the file created. Should
+      // it be gone already, there is nothing left to sync.
+      const std::unique_ptr<char, decltype(&std::free)> created(::realpath(name.c_str(), nullptr),
+                                                                &std::free);
+      if (created != nullptr) result.changed_folder = folder_of(created.get());
+    }
+  }
   if (result.fd < 0) return {};
 
   const auto fail = [&result] {
@@ -174,7 +207,7 @@ OrdinaryOpen open_ordinary(const Text& name) {
   // file is left as it is.
   if (result.disk_file && info.st_size != 0) {
     if (retry_interrupted([&] { return ::ftruncate(result.fd, 0); }) != 0) return fail();
-    result.name_changed = true;
+    result.changed_folder = folder_of(name);
   }
   const int status_flags = ::fcntl(result.fd, F_GETFL);
   if (status_flags < 0 || ::fcntl(result.fd, F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
@@ -183,18 +216,15 @@ OrdinaryOpen open_ordinary(const Text& name) {
   return result;
 }
 
-// Puts the names of the folder that holds the file on the disk (fsync), so
-// that a file the open created, or emptied, is found after a power cut as
-// the open left it. The folder is the name up to its last "/", or the
-// current folder. A folder that cannot be opened for reading (one that may
-// be written and searched only) cannot be synced and is left as it is.
-// Returns 0, or -1 with errno set when the sync failed.
-int sync_folder_of(const Text& name) {
-  const std::size_t last_slash = name.rfind('/');
-  const Text folder = last_slash == Text::npos ? Text(".") : name.substr(0, last_slash + 1);
+// Puts the names of a folder on the disk (fsync), so that a file the open
+// created, or emptied, is found after a power cut as the open left it. A
+// folder that cannot be opened for reading (one that may be written and
+// searched only) cannot be synced and is left as it is. Returns 0, or -1
+// with errno set when the sync failed.
+int sync_folder(const Text& folder) {
   const int fd = open_retrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return 0;
-  const int result = run_sync(sync_calls.folder, ::fsync, fd);
+  const int result = run_sync(calls_in_use.folder, ::fsync, fd);
   const int saved = errno;
   ::close(fd);
   errno = saved;
@@ -267,7 +297,7 @@ bool write_piece(OpenFile& file, const char* bytes, std::size_t count) {
   int error_number = 0;
   {
     const WriteSignalsHeld held;
-    written = retry_interrupted([&] { return ::write(file.handle, bytes, count); });
+    written = run_write(file.handle, bytes, count);
     error_number = errno;
   }
   if (written < 0) {
@@ -338,7 +368,7 @@ void open_file(const Text& name, int file_number) {
     file.disk_file = opened.disk_file;
     // The file stays open when its folder's sync fails: the error box says
     // the name may not be on the disk, and after a Yes the records go on.
-    if (opened.name_changed && sync_folder_of(system_name) != 0) {
+    if (!opened.changed_folder.empty() && sync_folder(opened.changed_folder) != 0) {
       raise_runtime_error(write_error_code(errno));
     }
   }
@@ -384,13 +414,13 @@ void sync_written_files() {
     OpenFile& file = entry.second;
     if (!file.unsynced) continue;
     file.unsynced = false;
-    if (run_sync(sync_calls.file_data, ::fdatasync, file.handle) != 0) {
+    if (run_sync(calls_in_use.file_data, ::fdatasync, file.handle) != 0) {
       raise_runtime_error(write_error_code(errno));
     }
   }
 }
 
-void set_sync_calls(const SyncCalls& calls) { sync_calls = calls; }
+void set_output_file_calls(const OutputFileCalls& calls) { calls_in_use = calls; }
 
 void close_files() {
   if (error_pending()) return;
@@ -409,7 +439,7 @@ void close_file(int file_number) {
 void output_file_reset() {
   for (auto& entry : files) release(entry.second);
   files.clear();
-  sync_calls = SyncCalls{};
+  calls_in_use = OutputFileCalls{};
 }
 
 std::optional<OpenFileState> open_file_state(int file_number) {

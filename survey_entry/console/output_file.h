@@ -4,6 +4,9 @@
 // as run-time errors.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -27,17 +30,20 @@ void close_files();
 // failure of a write raises.
 void sync_written_files();
 
-// The system calls that put a file's data (fdatasync) and a folder's names
-// (fsync) on the disk; a null member stands for the system's call. Tests
-// put in calls that fail. output_file_reset puts the system's back.
-struct SyncCalls {
+// The output file's system calls that tests replace: the write of a piece
+// of an item to a file, and the syncs that put a file's data (fdatasync)
+// and a folder's names (fsync) on the disk. A null member stands for the
+// system's call. Tests put in calls that fail. output_file_reset puts the
+// system's back.
+struct OutputFileCalls {
+  ssize_t (*write)(int fd, const void* bytes, std::size_t count) = nullptr;
   int (*file_data)(int fd) = nullptr;
   int (*folder)(int fd) = nullptr;
 };
-void set_sync_calls(const SyncCalls& calls);
+void set_output_file_calls(const OutputFileCalls& calls);
 
 // Closes everything without raising errors, forgets the file table and puts
-// the system's sync calls back.
+// the system's calls back.
 void output_file_reset();
 
 // The one-file close: releases that number's open file, if it has one.

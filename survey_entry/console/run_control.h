@@ -1,7 +1,8 @@
 // Run control: the flags that the program thread, the key reader thread,
-// the window thread and the stop thread share (event pending, pause, close
-// request, stop, program stopped), the pending run-time error, the check at
-// each statement boundary, the error box, and the end of the process.
+// the window thread, the stop thread and the signal thread share (event
+// pending, pause, close request, stop, program stopped), the pending
+// run-time error, the check at each statement boundary, the error box, and
+// the end of the process.
 //
 // The window system is reached only through RunHost, so that the routine and
 // the console model run in tests with no window at all.
@@ -43,8 +44,9 @@ RunHost& run_host();
 //   pause_flag       set and cleared by the key reader thread; read by it,
 //                    the program thread and the window thread
 //   close_request    set by the key reader thread (a stop key), the window
-//                    thread (the close box) and the program thread (the end
-//                    prompt, No in the error box); read by the stop thread
+//                    thread (the close box), the signal thread (a stop
+//                    signal) and the program thread (the end prompt, No in
+//                    the error box); read by the stop thread
 //   stop_flag        set by the stop thread; read by the program thread
 //   program_stopped  set by the program thread; read by the stop thread
 extern WakingFlag event_pending;

@@ -301,10 +301,24 @@ TEST_F(OutputFileTest, FullDiskRaises75) {
   EXPECT_EQ(console::open_file_state(file_number)->position, 0u);
 }
 
+// A file or folder as the system knows it, whatever name leads to it.
+struct FileId {
+  dev_t device;
+  ino_t inode;
+  bool operator==(const FileId&) const = default;
+};
+FileId id_of(const fs::path& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return {info.st_dev, info.st_ino};
+}
+
 // Sync calls that note what they were given, as the path of the
-// descriptor, and fail with fail_with when it is not 0.
+// descriptor (and, for a folder, what it is), and fail with fail_with when
+// it is not 0.
 std::vector<fs::path> file_syncs;
 std::vector<fs::path> folder_syncs;
+std::vector<FileId> folder_sync_ids;
 int fail_with = 0;
 
 int noted_sync(std::vector<fs::path>& noted, int fd) {
@@ -314,9 +328,16 @@ int noted_sync(std::vector<fs::path>& noted, int fd) {
   return -1;
 }
 
+int noted_folder_sync(int fd) {
+  struct stat info {};
+  EXPECT_EQ(::fstat(fd, &info), 0);
+  folder_sync_ids.push_back({info.st_dev, info.st_ino});
+  return noted_sync(folder_syncs, fd);
+}
+
 void put_in_noting_sync_calls() {
-  console::set_sync_calls({[](int fd) { return noted_sync(file_syncs, fd); },
-                           [](int fd) { return noted_sync(folder_syncs, fd); }});
+  console::set_output_file_calls({.file_data = [](int fd) { return noted_sync(file_syncs, fd); },
+                                  .folder = noted_folder_sync});
 }
 
 class SyncTest : public OutputFileTest {
@@ -332,21 +353,51 @@ class SyncTest : public OutputFileTest {
 };
 
 // The folder is synced when the open made a new name or emptied a file:
-// not for an existing empty file, a device or the screen.
+// not for an existing empty file, a device or the screen. A symbolic link
+// whose target is missing has the target created in the folder it leads
+// to, and that folder is synced.
 TEST_F(SyncTest, OpenSyncsTheFolderOfANameItCreatesOrEmpties) {
   struct Case {
     const char* label;
     std::string name;
     std::function<void()> prepare;
-    const char* folder;  // relative to the test folder, or null for none
+    const char* folder;   // relative to the test folder, or null for none
+    const char* created;  // the file made, when not the name
   };
   const std::vector<Case> cases{
-      {"new file", "obra", [] {}, "."},
-      {"non-empty file emptied", "obra", [] { write_file("obra", "x"); }, "."},
-      {"empty file", "obra", [] { write_file("obra", ""); }, nullptr},
-      {"new file in a folder", "dados\\obra", [] { fs::create_directory("dados"); }, "dados"},
-      {"device", "/dev/null", [] {}, nullptr},
-      {"screen", "SCRN:", [] {}, nullptr},
+      {"new file", "obra", [] {}, ".", nullptr},
+      {"non-empty file emptied", "obra", [] { write_file("obra", "x"); }, ".", nullptr},
+      {"empty file", "obra", [] { write_file("obra", ""); }, nullptr, nullptr},
+      {"new file in a folder", "dados\\obra", [] { fs::create_directory("dados"); }, "dados",
+       nullptr},
+      {"device", "/dev/null", [] {}, nullptr, nullptr},
+      {"screen", "SCRN:", [] {}, nullptr, nullptr},
+      {"link to a missing file in another folder", "obra",
+       [] {
+         fs::create_directory("alvo");
+         fs::create_symlink("alvo/obra.txt", "obra");
+       },
+       "alvo", "alvo/obra.txt"},
+      {"link in a folder to a missing file beside it", "dados/obra",
+       [] {
+         fs::create_directory("dados");
+         fs::create_symlink("obra.txt", "dados/obra");
+       },
+       "dados", "dados/obra.txt"},
+      {"links in a row, the last to a missing file by its full name", "obra",
+       [] {
+         fs::create_directories("alvo/sub");
+         fs::create_symlink(fs::current_path() / "alvo/sub/fim", "meio");
+         fs::create_symlink("meio", "obra");
+       },
+       "alvo/sub", "alvo/sub/fim"},
+      {"link to an empty file", "obra",
+       [] {
+         fs::create_directory("alvo");
+         write_file("alvo/obra.txt", "");
+         fs::create_symlink("alvo/obra.txt", "obra");
+       },
+       nullptr, "alvo/obra.txt"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -355,13 +406,18 @@ TEST_F(SyncTest, OpenSyncsTheFolderOfANameItCreatesOrEmpties) {
     for (const auto& entry : fs::directory_iterator(folder_)) fs::remove_all(entry.path());
     c.prepare();
     folder_syncs.clear();
+    folder_sync_ids.clear();
 
     console::open_file(c.name, file_number);
 
     EXPECT_EQ(console::pending_error(), 0u);
+    if (c.created != nullptr) {
+      EXPECT_TRUE(fs::is_regular_file(c.created));
+    }
     if (c.folder == nullptr) {
-      EXPECT_TRUE(folder_syncs.empty());
+      EXPECT_TRUE(folder_sync_ids.empty());
     } else {
+      EXPECT_EQ(folder_sync_ids, std::vector<FileId>{id_of(c.folder)});
       EXPECT_EQ(folder_syncs, std::vector<fs::path>{fs::canonical(here() / c.folder)});
     }
   }

@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "support/harness.h"
 #include "support/screen.h"
@@ -150,12 +153,11 @@ TEST(RecordWrite, FailedSyncShowsTheRecordsErrorBox) {
     close_all(84);
   });
   run.answer_error_boxes({true});
-  console::set_sync_calls({[](int) {
-                             if (++syncs != 2) return 0;
-                             errno = EIO;
-                             return -1;
-                           },
-                           nullptr});
+  console::set_output_file_calls({.file_data = [](int) {
+    if (++syncs != 2) return 0;
+    errno = EIO;
+    return -1;
+  }});
   calls_set.open();
   ASSERT_TRUE(run.wait_for([&] { return run.halted(); }));
   const auto boxes = run.shown_boxes();
@@ -164,6 +166,53 @@ TEST(RecordWrite, FailedSyncShowsTheRecordsErrorBox) {
   EXPECT_EQ(boxes[0].text, "Line: 65 (in main module)\nPath/File access error\nContinue?");
   EXPECT_EQ(syncs, 3);
   EXPECT_EQ(run.file_bytes("sync.txt"), "first, 1.5 \r\nsecond\r\nthird\r\n");
+}
+
+// Stand-ins for a write and a sync that fail once, at their call numbered
+// fail_at, cut short by a signal (EINTR), and otherwise run the system's.
+std::atomic<int> calls{0};
+std::atomic<int> fail_at{0};
+bool cut_short() {
+  if (++calls != fail_at) return false;
+  errno = EINTR;
+  return true;
+}
+ssize_t write_cut_once(int fd, const void* bytes, std::size_t count) {
+  return cut_short() ? -1 : ::write(fd, bytes, count);
+}
+int sync_cut_once(int fd) { return cut_short() ? -1 : ::fdatasync(fd); }
+
+// A write or a sync cut short by a signal is run again: the record is whole
+// and no error box is shown.
+TEST(RecordWrite, CallCutShortBySignalIsRunAgain) {
+  struct Case {
+    const char* label;
+    console::OutputFileCalls calls;
+    int fail_at;
+  };
+  const std::vector<Case> cases{
+      {"write", {.write = write_cut_once}, 2},  // the "," after "first"
+      {"sync", {.file_data = sync_cut_once}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    calls = 0;
+    fail_at = c.fail_at;
+    harness::Gate calls_set;
+    harness::RoutineRun run([&] {
+      calls_set.wait();
+      open_output_file(54, "retry.txt");
+      record_write(57, {"first", 1.5f});
+      record_write(65, {"second"});
+      close_all(84);
+    });
+    console::set_output_file_calls(c.calls);
+    calls_set.open();
+    ASSERT_TRUE(run.wait_for([&] { return run.halted(); }));
+    EXPECT_TRUE(run.shown_boxes().empty());
+    EXPECT_GT(calls, c.fail_at);
+    EXPECT_EQ(run.file_bytes("retry.txt"), "first, 1.5 \r\nsecond\r\n");
+  }
 }
 
 }  // namespace

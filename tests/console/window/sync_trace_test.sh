@@ -3,7 +3,10 @@
 # name is typed with "\" ("dados\obra.txt", a folder made beforehand): in the
 # trace of the program thread, the open of "dados/obra.txt" is followed by
 # the fsync of its folder, and every record (its writes up to CR LF) by the
-# fdatasync of the file, each before the thread does anything else.
+# fdatasync of the file, each before the thread does anything else. Then a
+# run whose file name is a symbolic link to a missing file in another
+# folder: the open that creates the link's target is followed by the fsync
+# of the target's folder.
 #
 # "Anything else" is every other call of the traced set: the eventfd write
 # that tells the window of a screen change (the next prompt's echo), a write
@@ -107,5 +110,47 @@ if unsynced:
 if synced != records:
     sys.exit("%d record syncs, expected %d" % (synced, records))
 print("syncs: the folder after the open, %d records" % synced)
+EOF
+
+# The link "ligacao.txt" leads to "alvo/obra.txt", which does not exist.
+start_program "$1"
+mkdir "$RUN_DIR/alvo"
+ln -s alvo/obra.txt "$RUN_DIR/ligacao.txt"
+tool wait-row "$WID" 23 " CONSULTE" 30 || fail "link: no menu"
+xdotool key 1
+tool wait-row "$WID" 3 "Nome do Ficheiro :" 10 || fail "link: no file question"
+type_answers ligacao.txt
+for i in $(seq 1 200); do [[ -f "$RUN_DIR/alvo/obra.txt" ]] && break; sleep 0.05; done
+[[ -f "$RUN_DIR/alvo/obra.txt" ]] || fail "link: the target is not created"
+tool close "$WID"
+code=$(wait_exit 20)
+[[ "$code" == 0 ]] || fail "link: exit code $code"
+
+python3 - "$RUN_DIR" "$(realpath "$RUN_DIR/alvo")" <<'EOF' || fail "the trace of the link"
+import glob
+import re
+import sys
+
+folder, target_folder = sys.argv[1], sys.argv[2]
+call = re.compile(r'^(\w+)\((.*)\)\s+= (-?\d+)')
+program = None
+for path in glob.glob(folder + "/trace.*"):
+    with open(path) as f:
+        calls = [m.groups() for m in map(call.match, f) if m]
+    if any('"ligacao.txt"' in args for _, args, _ in calls):
+        program = calls
+if program is None:
+    sys.exit("no thread opened ligacao.txt")
+opens = [i for i, (name, args, result) in enumerate(program)
+         if name == "openat" and '"ligacao.txt"' in args and int(result) >= 0]
+if len(opens) != 1:
+    sys.exit("%d opens of ligacao.txt succeeded" % len(opens))
+following = program[opens[0] + 1:opens[0] + 3]
+if not (len(following) == 2 and following[0][0] == "openat"
+        and '"%s/"' % target_folder in following[0][1] and "O_DIRECTORY" in following[0][1]
+        and following[1] == ("fsync", following[0][2], "0")):
+    sys.exit("the open of the link is not followed by the fsync of %s: %s" %
+             (target_folder, following))
+print("link: the fsync of %s after the open" % target_folder)
 EOF
 echo "sync_trace_test: ok"
