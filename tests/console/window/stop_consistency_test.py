@@ -12,8 +12,10 @@ records than the typed answers complete, and the exit code is 0. In half of
 the runs the stop comes while keys are still being taken ("hot"); in the
 others once the program has written every record the typed keys complete
 ("settled"), and then the file holds exactly the records of the typed
-answers. CRASH_SEED repeats a
-sequence of runs, CRASH_RUNS sets their number.
+answers. In every third run the window is also resized to random sizes
+between the chunks of keys, as a desktop resizes it while they come, which
+changes none of this. CRASH_SEED repeats a sequence of runs, CRASH_RUNS
+sets their number.
 """
 import os
 import sys
@@ -30,12 +32,15 @@ STOPS = ["ctrl+Scroll_Lock", "ctrl+Pause", "alt+F4", "close-box"]
 def check_stop(program, rng, index):
     how = STOPS[index % len(STOPS)]
     settled = (index // len(STOPS)) % 2 == 1
+    resized = index % 3 == 0
     run = rs.Run(program)
     try:
         run.start_dialogue()
         typed = 0
         for typed in rs.type_chunks(rs.KEYS[:rng.randint(0, len(rs.KEYS))], rng):
-            pass
+            if resized and rng.random() < 0.5:
+                rs.xdotool("windowsize", run.window, str(rng.randint(1, 1600)),
+                           str(rng.randint(1, 1000)))
         if settled:
             done = rs.answers_completed(typed)
             rs.settle(run, rs.file_after(done))
@@ -44,7 +49,8 @@ def check_stop(program, rng, index):
         else:
             rs.xdotool("key", how)
         code = run.wait_exit()
-        label = "stop %d (%s, %s)" % (index, how, "settled" if settled else "hot")
+        label = "stop %d (%s, %s%s)" % (index, how, "settled" if settled else "hot",
+                                        ", resized" if resized else "")
         if code != 0:
             raise AssertionError("%s: exit code %r" % (label, code))
         data = run.file()
@@ -58,8 +64,9 @@ def check_stop(program, rng, index):
             raise AssertionError("%s: %d records after %d answers" % (label, shape[0], done))
         if settled and data != rs.file_after(done):
             raise AssertionError("%s: %d answers, file %r" % (label, done, data))
-        return "%s, %s, %d answers, %d records" % (how, "settled" if settled else "hot", done,
-                                                   shape[0])
+        return "%s, %s%s, %d answers, %d records" % (how, "settled" if settled else "hot",
+                                                     ", resized" if resized else "", done,
+                                                     shape[0])
     finally:
         run.end()
 
