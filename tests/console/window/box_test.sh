@@ -12,10 +12,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 probe=${BOX_PROBE:-$(dirname "${1:-.}")/tests/box_probe}
 [[ -x "$probe" ]] || { echo "box probe not found: $probe" >&2; exit 1; }
 source "$here/xvfb_lib.sh"
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+source "$here/window_lib.sh"
 out=$(mktemp -d)
 start_xvfb
 trap 'kill $XVFB_PID 2>/dev/null; wait 2>/dev/null; rm -rf "$out"' EXIT
@@ -24,14 +21,7 @@ trap 'kill $XVFB_PID 2>/dev/null; wait 2>/dev/null; rm -rf "$out"' EXIT
 show() {
   "$probe" "$1" >"$out/stdout" 2>"$out/stderr" &
   PROBE=$!
-  BOX=""
-  local i
-  for i in $(seq 1 100); do
-    BOX=$(xdotool search --name '^Probe box$' 2>/dev/null | head -1)
-    [[ -n "$BOX" ]] && return 0
-    sleep 0.05
-  done
-  fail "$1: no box"
+  BOX=$(wait_window '^Probe box$') || fail "$1: no box"
 }
 
 # ended WHAT CODE OUTPUT: the probe ended within 5 s with CODE and printed
@@ -62,10 +52,10 @@ done
 
 # The box's own close button: nothing on a Yes/No box, OK on an OK box.
 show ok
-python3 "$here/screen_tool.py" close "$BOX"
+tool close "$BOX"
 ended "close button of the OK box" 0 ok
 show yes_no
-python3 "$here/screen_tool.py" close "$BOX"
+tool close "$BOX"
 sleep 0.5
 kill -0 "$PROBE" 2>/dev/null || fail "the close button answered a Yes/No box"
 xdotool windowclose "$BOX"

@@ -9,14 +9,7 @@ start_xvfb
 
 BOX=""
 wait_box() {  # title
-  BOX=""
-  local i
-  for i in $(seq 1 100); do
-    BOX=$(xdotool search --name "^$1\$" 2>/dev/null | head -1)
-    [[ -n "$BOX" ]] && return 0
-    sleep 0.05
-  done
-  fail "no box titled $1"
+  BOX=$(wait_window "^$1\$") || fail "no box titled $1"
 }
 
 expect_box() {  # title, text with \n for the line breaks

@@ -92,8 +92,7 @@ tool wait-row "$WID" 23 " CONSULTE" || fail "no menu"
 xdotool key 1
 tool wait-row "$WID" 3 "Nome do Ficheiro :" || fail "no file question"
 type_answers "no_such_folder/x"
-for i in $(seq 1 100); do window_exists "^Unhandled Error #76$" && break; sleep 0.05; done
-window_exists "^Unhandled Error #76$" || fail "no error box"
+wait_window "^Unhandled Error #76$" >/dev/null || fail "no error box"
 resize_steps 1920 1080 640 400 40 0
 going_on "shrunk with the error box up"
 window_exists "^Unhandled Error #76$" || fail "the error box went with the resizing"

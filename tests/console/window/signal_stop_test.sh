@@ -118,8 +118,7 @@ tool wait-row "$WID" 23 " CONSULTE" || fail "no menu"
 xdotool key 1
 tool wait-row "$WID" 3 "Nome do Ficheiro :" || fail "no file question"
 type_answers no_such_folder/x
-for i in $(seq 1 100); do window_exists "^Unhandled Error #76$" && break; sleep 0.05; done
-window_exists "^Unhandled Error #76$" || fail "no error box"
+wait_window "^Unhandled Error #76$" >/dev/null || fail "no error box"
 kill -s HUP "$(program_pid)"
 wait_signal_taken HUP
 [[ $(wait_exit 1) == timeout ]] || fail "the run ended on the first signal with the error box open"

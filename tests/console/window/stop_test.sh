@@ -41,8 +41,7 @@ tool wait-row "$WID" 23 " CONSULTE" || fail "no menu"
 xdotool key 1
 tool wait-row "$WID" 3 "Nome do Ficheiro :" || fail "no file question"
 xdotool type "no_such_folder/x"; xdotool key Return
-for i in $(seq 1 100); do window_exists "^Unhandled Error #76$" && break; sleep 0.05; done
-window_exists "^Unhandled Error #76$" || fail "no error box"
+wait_window "^Unhandled Error #76$" >/dev/null || fail "no error box"
 tool close "$WID"
 sleep 0.5
 window_exists '^Untitled$' || fail "the window went on the close box"

@@ -11,6 +11,8 @@
 #   wait_exit [SECONDS]  prints the exit code (or "timeout")
 #   type_answers ANSWER...  types each answer and Enter
 #   made_files           lists the files the run made in RUN_DIR
+#   wait_window NAME     prints the id of a window named NAME (a regular
+#                        expression) once there is one
 #   menu_frame           prints the menu's 25 rows for tool expect-frame
 #   tool ARGS...         runs screen_tool.py
 #   fail MESSAGE         says what failed and ends the test with code 1
@@ -102,6 +104,18 @@ wait_exit() {
 
 window_exists() {
   xdotool search --name "$1" >/dev/null 2>&1
+}
+
+# wait_window NAME: waits up to 5 s for a window whose name matches the
+# regular expression NAME and prints its id; fails (code 1) without one.
+wait_window() {
+  local i id
+  for i in $(seq 1 100); do
+    id=$(xdotool search --name "$1" 2>/dev/null | head -1)
+    [[ -n "$id" ]] && echo "$id" && return 0
+    sleep 0.05
+  done
+  return 1
 }
 
 # The menu as the window shows it: 25 rows "ATTR|TEXT" for tool expect-frame.
