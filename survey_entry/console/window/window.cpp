@@ -83,8 +83,11 @@ struct WindowState {
   int window_width_now = window_width;
   int window_height_now = window_height;
   // Set by an X error on the window's connection (any thread): the next
-  // frame is drawn and shown whole.
+  // frame is drawn and shown whole, by a swap (repair_by_swap), which asks
+  // nothing of the buffer's size; were the copies to fail each time, each
+  // failure would cost one more frame, not a loop of them.
   std::atomic<bool> repaint_requested{false};
+  bool repair_by_swap = false;
 };
 
 WindowState& state() {
@@ -253,7 +256,8 @@ void display_callback() {
   s.upload_first = s.upload_end = 0;
   // The frame covers the whole window, so nothing needs clearing first.
   draw_frame_quad();
-  if (s.copy_sub_buffer == nullptr) {
+  if (s.copy_sub_buffer == nullptr || s.repair_by_swap) {
+    s.repair_by_swap = false;
     glutSwapBuffers();
     return;
   }
@@ -422,6 +426,7 @@ void serve_program_window() {
     drain_wake_fd();
     if (s.repaint_requested.exchange(false, std::memory_order_relaxed)) {
       s.back_buffer_fits = false;
+      s.repair_by_swap = true;
       glutPostRedisplay();
     }
     refresh_frame();
