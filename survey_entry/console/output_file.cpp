@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "survey_entry/console/error_code.h"
 #include "survey_entry/console/run_control.h"
@@ -102,18 +103,12 @@ std::map<int, OpenFile> files;
 // while the routine is held, before it goes on.
 OutputFileCalls calls_in_use;
 
-// Runs a sync call: the one set, else the system's. Returns 0, or -1 with
-// errno set.
-int run_sync(int (*call)(int), int (*system_call)(int), int fd) {
-  int (*const chosen)(int) = call != nullptr ? call : system_call;
-  return retry_interrupted([&] { return chosen(fd); });
-}
-
-// Writes with the write call set, else the system's.
-ssize_t run_write(int fd, const char* bytes, std::size_t count) {
-  ssize_t (*const chosen)(int, const void*, std::size_t) =
-      calls_in_use.write != nullptr ? calls_in_use.write : ::write;
-  return retry_interrupted([&] { return chosen(fd, bytes, count); });
+// Runs one of the replaceable calls: the one set, else the system's, again
+// when a signal cuts it short. Returns its result, with errno as it left it.
+template <class Call, class... Arguments>
+auto run_call(Call* set, std::type_identity_t<Call>* system_call, Arguments... arguments) {
+  Call* const chosen = set != nullptr ? set : system_call;
+  return retry_interrupted([&] { return chosen(arguments...); });
 }
 
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -224,7 +219,7 @@ OrdinaryOpen open_ordinary(const Text& name) {
 int sync_folder(const Text& folder) {
   const int fd = open_retrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return 0;
-  const int result = run_sync(calls_in_use.folder, ::fsync, fd);
+  const int result = run_call(calls_in_use.folder, ::fsync, fd);
   const int saved = errno;
   ::close(fd);
   errno = saved;
@@ -297,7 +292,8 @@ bool write_piece(OpenFile& file, const char* bytes, std::size_t count) {
   int error_number = 0;
   {
     const WriteSignalsHeld held;
-    written = run_write(file.handle, bytes, count);
+    written = run_call(calls_in_use.write, ::write, file.handle, static_cast<const void*>(bytes),
+                       count);
     error_number = errno;
   }
   if (written < 0) {
@@ -414,7 +410,7 @@ void sync_written_files() {
     OpenFile& file = entry.second;
     if (!file.unsynced) continue;
     file.unsynced = false;
-    if (run_sync(calls_in_use.file_data, ::fdatasync, file.handle) != 0) {
+    if (run_call(calls_in_use.file_data, ::fdatasync, file.handle) != 0) {
       raise_runtime_error(write_error_code(errno));
     }
   }
