@@ -212,14 +212,13 @@ std::atomic<unsigned> disk_waits_begun{0};
 // from its own tail and a head that can only have moved on since it loaded
 // it: the count it sees is never below the true one, so the keeping ends
 // only when the queue is truly below 15, and a key typed while the program
-// catches up after a wait is never refused.
+// catches up after a wait is never refused below the bound of 255.
 unsigned disk_waits_seen = 0;
 bool keeping_beyond_ordinary = false;
 
 void queue_entry(std::uint8_t character, std::uint8_t scan) {
   const std::uint8_t t = tail.load(std::memory_order_relaxed);
-  const unsigned waiting =
-      static_cast<std::uint8_t>(t - head.load(std::memory_order_acquire));
+  const unsigned waiting = static_cast<std::uint8_t>(t - head.load(std::memory_order_acquire));
   const bool in_wait = disk_waits_open.load(std::memory_order_acquire) != 0;
   const unsigned begun = disk_waits_begun.load(std::memory_order_relaxed);
   if (begun != disk_waits_seen) {
