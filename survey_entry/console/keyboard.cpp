@@ -167,33 +167,70 @@ class EventGuard {
 };
 
 // ---------------------------------------------------------------------------
-// Key queue: 16 slots of two bytes; head is written by the program thread
-// only, tail by the key reader thread only. A slot is filled before tail
-// moves past it (release), and read before head moves past it (release), so
-// each thread sees the other's slot bytes complete. Each thread loads its
-// own index relaxed (nobody else writes it) and the other's with acquire.
-
-constexpr std::uint8_t slot_count = 16;
+// Key queue: a ring of 256 slots of two bytes; head is written by the
+// program thread only, tail by the pressing thread only (under the event
+// guard). Both are single bytes, so they wrap from the last slot to the
+// first by themselves, and tail - head is the number of keys waiting. A
+// slot is filled before tail moves past it (release), and read before head
+// moves past it (release), so each thread sees the other's slot bytes
+// complete. Each thread loads its own index relaxed (nobody else writes it)
+// and the other's with acquire.
+//
+// A press is queued while fewer than 15 keys wait, so the queue holds at
+// most 15 and a key pressed while 15 wait is lost. While the program thread
+// waits on the disk, and after such a wait until it has taken the queue back
+// below 15 keys, a press is queued while fewer than 255 wait: the whole
+// ring but one slot, since a full ring would have tail equal to head, which
+// reads as empty.
 
 struct Slot {
   std::uint8_t character = 0;
   std::uint8_t scan = 0;
 };
 
-std::array<Slot, slot_count> slots{};
+std::array<Slot, 256> slots{};
 std::atomic<std::uint8_t> head{0};
 std::atomic<std::uint8_t> tail{0};
 
-constexpr std::uint8_t next_slot(std::uint8_t i) {
-  return static_cast<std::uint8_t>((i + 1) % slot_count);
-}
+constexpr unsigned ordinary_keys = 15;
+constexpr unsigned most_keys = 255;
+
+// The waits on the disk: the number open now, and the number begun since
+// the start. The program thread marks them (the stop thread's close-all
+// does too, after the program thread has stopped for good). They carry no
+// data, only a decision of the pressing thread; the one order that matters
+// is that a press that sees a wait ended sees that it began: the count
+// begun is raised before the count open, whose lowering is a release that
+// the pressing thread's acquire load of it pairs with.
+std::atomic<unsigned> disk_waits_open{0};
+std::atomic<unsigned> disk_waits_begun{0};
+
+// The pressing thread's own (under the event guard): the count of waits
+// begun that it last saw, and whether the queue keeps keys beyond 15: from
+// the first press after a wait began until a press that finds fewer than 15
+// keys waiting and no wait open. The pressing thread decides this alone,
+// from its own tail and a head that can only have moved on since it loaded
+// it: the count it sees is never below the true one, so the keeping ends
+// only when the queue is truly below 15, and a key typed while the program
+// catches up after a wait is never refused below the bound of 255.
+unsigned disk_waits_seen = 0;
+bool keeping_beyond_ordinary = false;
 
 void queue_entry(std::uint8_t character, std::uint8_t scan) {
   const std::uint8_t t = tail.load(std::memory_order_relaxed);
-  const std::uint8_t n = next_slot(t);
-  if (n == head.load(std::memory_order_acquire)) return;  // full: the key is lost
+  const unsigned waiting = static_cast<std::uint8_t>(t - head.load(std::memory_order_acquire));
+  const bool in_wait = disk_waits_open.load(std::memory_order_acquire) != 0;
+  const unsigned begun = disk_waits_begun.load(std::memory_order_relaxed);
+  if (begun != disk_waits_seen) {
+    disk_waits_seen = begun;
+    keeping_beyond_ordinary = true;
+  } else if (waiting < ordinary_keys && !in_wait) {
+    keeping_beyond_ordinary = false;
+  }
+  const unsigned bound = keeping_beyond_ordinary || in_wait ? most_keys : ordinary_keys;
+  if (waiting >= bound) return;  // full: the key is lost
   slots[t] = Slot{character, scan};
-  tail.store(n, std::memory_order_release);
+  tail.store(static_cast<std::uint8_t>(t + 1), std::memory_order_release);
   // Beside the queue, never around it: the key is published before the
   // program thread's wait is woken to take it.
   wake_waiters();
@@ -333,7 +370,7 @@ Text take_key() {
   const std::uint8_t h = head.load(std::memory_order_relaxed);
   if (h == tail.load(std::memory_order_acquire)) return Text{};
   const Slot slot = slots[h];
-  head.store(next_slot(h), std::memory_order_release);
+  head.store(static_cast<std::uint8_t>(h + 1), std::memory_order_release);
   if (slot.character != 0 || slot.scan == 0) return Text(1, static_cast<char>(slot.character));
   return Text{'\0', static_cast<char>(slot.scan)};
 }
@@ -364,10 +401,19 @@ void wait_for_key_or_stop() {
   wait_for_user([] { return key_waiting() || stop_flag.load(std::memory_order_acquire); });
 }
 
+DiskWait::DiskWait() {
+  // Begun before open, each a release: a press that sees this wait open,
+  // or ended, sees that it began.
+  disk_waits_begun.fetch_add(1, std::memory_order_release);
+  disk_waits_open.fetch_add(1, std::memory_order_release);
+}
+
+DiskWait::~DiskWait() { disk_waits_open.fetch_sub(1, std::memory_order_release); }
+
 int queued_key_count() {
-  const int h = head.load(std::memory_order_acquire);
-  const int t = tail.load(std::memory_order_acquire);
-  return (t - h + slot_count) % slot_count;
+  const std::uint8_t h = head.load(std::memory_order_acquire);
+  const std::uint8_t t = tail.load(std::memory_order_acquire);
+  return static_cast<std::uint8_t>(t - h);
 }
 
 void keyboard_reset() {
@@ -376,6 +422,10 @@ void keyboard_reset() {
   // next press, and between runs no other thread tests a key.
   for (auto& flag : held) flag.store(false, std::memory_order_relaxed);
   slots.fill(Slot{});
+  // A wait marked before the reset does not make the next press keep keys
+  // beyond 15.
+  disk_waits_seen = disk_waits_begun.load(std::memory_order_relaxed);
+  keeping_beyond_ordinary = false;
   head.store(0, std::memory_order_release);
   tail.store(0, std::memory_order_release);
 }

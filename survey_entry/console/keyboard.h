@@ -1,6 +1,7 @@
-// The keyboard: the key queue (16 slots, at most 15 keys), the held-key set,
-// the key table that turns a press into a key text, the pause and stop keys,
-// and the key reads of the program thread.
+// The keyboard: the key queue (at most 15 keys, 255 while the program waits
+// on the disk), the held-key set, the key table that turns a press into a
+// key text, the pause and stop keys, and the key reads of the program
+// thread.
 //
 // The key reader thread calls key_pressed/key_released; the program thread
 // takes keys. No lock: each writes only its own queue index.
@@ -63,6 +64,19 @@ Text read_keys(int count, int file_number, int source_flag);
 // Sleeps until a key is queued or the stop flag is set (program thread): the
 // wait of the line input and of the end prompt before each take.
 void wait_for_key_or_stop();
+
+// Marks a wait on the disk (the output file's open, writes, syncs and
+// close) for as long as it lives: from the start of such a wait until the
+// program has taken the queue back below 15 keys, the queue keeps up to 255
+// keys instead of 15, so that keys typed ahead of a slow disk are not lost.
+// Any thread; marks may nest and overlap.
+class DiskWait {
+ public:
+  DiskWait();
+  ~DiskWait();
+  DiskWait(const DiskWait&) = delete;
+  DiskWait& operator=(const DiskWait&) = delete;
+};
 
 // Number of keys waiting (any thread; a snapshot).
 int queued_key_count();

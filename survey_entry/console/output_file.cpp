@@ -11,10 +11,12 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <type_traits>
 
 #include "survey_entry/console/error_code.h"
+#include "survey_entry/console/keyboard.h"
 #include "survey_entry/console/run_control.h"
 #include "survey_entry/console/serial_port.h"
 #include "survey_entry/console/system_call.h"
@@ -119,11 +121,19 @@ bool is_screen_device(const Text& name) {
          upper(name[2]) == 'R' && upper(name[3]) == 'N' && name[4] == ':';
 }
 
+// Every call that can wait on the disk is marked as a wait on it (DiskWait),
+// so that keys typed meanwhile are kept: the open of an ordinary name (its
+// creation, emptying and the folder's sync), each write to a disk file and
+// its sync, and its close.
+
 void release(OpenFile& file) {
   switch (file.kind) {
-    case FileKind::ordinary:
+    case FileKind::ordinary: {
+      std::optional<DiskWait> wait;
+      if (file.disk_file) wait.emplace();
       ::close(file.handle);
       break;
+    }
     case FileKind::serial:
       close_serial_port(file.handle);
       break;
@@ -291,6 +301,11 @@ bool write_piece(OpenFile& file, const char* bytes, std::size_t count) {
   ssize_t written = 0;
   int error_number = 0;
   {
+    // A write to a disk file can wait too, when the system holds back a
+    // writer that is ahead of a slow disk. A FIFO or a device named as the
+    // file waits for another program or for the device, not for the disk.
+    std::optional<DiskWait> wait;
+    if (file.disk_file) wait.emplace();
     const WriteSignalsHeld held;
     written = run_call(calls_in_use.write, ::write, file.handle, static_cast<const void*>(bytes),
                        count);
@@ -355,6 +370,7 @@ void open_file(const Text& name, int file_number) {
     // every "\" made a "/". Nothing else is trimmed, added or changed.
     Text system_name = name;
     std::replace(system_name.begin(), system_name.end(), '\\', '/');
+    const DiskWait wait;
     const OrdinaryOpen opened = open_ordinary(system_name);
     if (opened.fd < 0) {
       raise_runtime_error(open_error_code(errno));
@@ -410,6 +426,7 @@ void sync_written_files() {
     OpenFile& file = entry.second;
     if (!file.unsynced) continue;
     file.unsynced = false;
+    const DiskWait wait;
     if (run_call(calls_in_use.file_data, ::fdatasync, file.handle) != 0) {
       raise_runtime_error(write_error_code(errno));
     }

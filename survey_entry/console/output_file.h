@@ -1,7 +1,8 @@
 // The output file: opening by name (a file, the screen device "SCRN:" or a
 // serial port "COMn:"), writing record items with nothing buffered, putting
 // what a statement wrote on the disk, and the close-all. Failures are raised
-// as run-time errors.
+// as run-time errors. Each wait on the disk is marked for the key queue
+// (DiskWait), which keeps the keys typed meanwhile.
 #pragma once
 
 #include <sys/types.h>

@@ -236,13 +236,74 @@ TEST_F(KeyboardTest, SixteenthKeyIsLostAndQueueWraps) {
   EXPECT_EQ(console::take_key(), "");
   EXPECT_EQ(console::queued_key_count(), 0);
   // The indexes now stand mid-ring: keys keep coming out in order across
-  // the wrap from the last slot to the first.
-  for (int i = 0; i < 40; ++i) {
+  // the wrap from the last slot to the first (of 256).
+  for (int i = 0; i < 130; ++i) {
     console::key_pressed(ch('0' + i % 10));
     console::key_pressed(Key::of(NamedKey::f1));
     EXPECT_EQ(console::take_key(), one('0' + i % 10));
     EXPECT_EQ(console::take_key(), ext(59));
   }
+}
+
+// Presses letters, the n-th press of the test giving letter n % 26.
+class Typist {
+ public:
+  void press(int count) {
+    for (int i = 0; i < count; ++i) console::key_pressed(ch('a' + pressed_++ % 26));
+  }
+  int pressed() const { return pressed_; }
+
+ private:
+  int pressed_ = 0;
+};
+
+// Takes count keys and checks that they are the letters of the presses
+// numbered from first on, in order.
+void take_in_order(int first, int count) {
+  for (int i = first; i < first + count; ++i) {
+    ASSERT_EQ(console::take_key(), one('a' + i % 26)) << "key " << i;
+  }
+}
+
+// While a wait on the disk is marked, and after it until the queue is back
+// below 15 keys, the queue keeps up to 255 keys; then the 15-key rule holds
+// again.
+TEST_F(KeyboardTest, KeysTypedDuringADiskWaitAreKeptUpTo255) {
+  Typist typist;
+  {
+    const console::DiskWait wait;
+    typist.press(300);
+    EXPECT_EQ(console::queued_key_count(), 255) << "the 256th key and those after it are lost";
+  }
+  // Catching up after the wait: keys typed meanwhile are kept too.
+  take_in_order(0, 200);
+  typist.press(10);  // presses 300 to 309
+  EXPECT_EQ(console::queued_key_count(), 65);
+  take_in_order(200, 55);
+  take_in_order(300, 9);
+  // Back below 15 keys: the ordinary rule again.
+  typist.press(20);  // presses 310 to 329, of which 310 to 323 are kept
+  EXPECT_EQ(console::queued_key_count(), 15);
+  take_in_order(309, 15);
+  EXPECT_EQ(console::take_key(), "");
+
+  // A wait that began and ended before the keys typed during it reach the
+  // queue (the pressing thread came late): they are still kept.
+  typist.press(15);  // presses 330 to 344
+  { const console::DiskWait wait; }
+  typist.press(20);  // presses 345 to 364
+  EXPECT_EQ(console::queued_key_count(), 35);
+  take_in_order(330, 35);
+
+  // Nested waits: the queue keeps keys until the outer one ends.
+  {
+    const console::DiskWait outer;
+    { const console::DiskWait inner; }
+    typist.press(40);  // presses 365 to 404
+  }
+  EXPECT_EQ(console::queued_key_count(), 40);
+  take_in_order(365, 40);
+  EXPECT_EQ(typist.pressed(), 405);
 }
 
 TEST_F(KeyboardTest, PauseSwallowsTheNextPress) {

@@ -232,6 +232,106 @@ TEST_P(AnswerBurstTest, KeepsTheFirstFifteenKeys) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, AnswerBurstTest, ::testing::ValuesIn(burst_sizes));
 
+// The output file's first sync (the job record's) held until the test lets
+// it go, as a slow disk holds it; every sync then runs the system's.
+std::atomic<int> syncs_begun{0};
+std::atomic<bool> sync_let_go{false};
+int first_sync_held(int fd) {
+  if (syncs_begun.fetch_add(1) == 0) {
+    while (!sync_let_go.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return ::fdatasync(fd);
+}
+
+// A radiation run held in the sync of its job record, its calls put in
+// before the routine starts.
+class HeldSyncRun {
+ public:
+  explicit HeldSyncRun(const Survey& survey)
+      : run_([this] {
+          calls_set_.wait();
+          survey_entry::survey_entry_main();
+        }) {
+    syncs_begun = 0;
+    sync_let_go = false;
+    console::set_output_file_calls({.file_data = first_sync_held});
+    calls_set_.open();
+    run_.press(Key::byte('4'));
+    for (std::size_t i = 0; i < 3; ++i) run_.answer(survey.answers[i]);
+  }
+  // A test that failed half-way must not leave the routine held.
+  ~HeldSyncRun() { sync_let_go = true; }
+  HeldSyncRun(const HeldSyncRun&) = delete;
+  HeldSyncRun& operator=(const HeldSyncRun&) = delete;
+
+  harness::RoutineRun& run() { return run_; }
+  bool wait_until_held() {
+    return run_.wait_for([] { return syncs_begun.load() == 1; });
+  }
+  void let_go() { sync_let_go = true; }
+
+ private:
+  harness::Gate calls_set_;
+  harness::RoutineRun run_;
+};
+
+const Survey typed_ahead = make_survey("irr.txt", 3, [](int s) { return s + 1; });
+
+// Up to 255 keys, the bound of a queue that waits on the disk, and beyond.
+const std::vector<std::size_t> disk_burst_sizes = {16, 40, 255, 300};
+constexpr std::size_t disk_wait_capacity = 255;
+
+class SyncBurstTest : public ::testing::TestWithParam<std::size_t> {};
+
+// Keys typed while the routine waits for the job record's sync are all kept,
+// up to 255, and once the sync ends they are the answers of the questions
+// that follow, in order: typing the stream on from the first key lost gives
+// exactly the file of the whole stream.
+TEST_P(SyncBurstTest, KeepsEveryKeyUpTo255) {
+  HeldSyncRun held(typed_ahead);
+  harness::RoutineRun& run = held.run();
+  ASSERT_TRUE(held.wait_until_held());
+
+  const std::string stream = keys_of(typed_ahead.answers, 3);
+  ASSERT_GT(stream.size(), disk_burst_sizes.back());
+  const std::size_t size = GetParam();
+  burst(run, stream.substr(0, size));
+  const std::size_t kept = std::min(size, disk_wait_capacity);
+  EXPECT_EQ(static_cast<std::size_t>(console::queued_key_count()), kept);
+  EXPECT_EQ(run.row_text(5), padded("Numero de Estacoes :3")) << "the routine went on";
+
+  held.let_go();
+  run.settle();
+  type_fast(run, stream.substr(kept));
+  run.settle();
+  dialogue_runs::finish(run);
+  EXPECT_EQ(run.file_bytes("irr.txt"), typed_ahead.file);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SyncBurstTest, ::testing::ValuesIn(disk_burst_sizes));
+
+// A stop key and a pause key pressed while the sync waits, among typed
+// keys: the pause is taken, the stop is carried out once the record is on
+// the disk, and none of the typed answers reaches the file.
+TEST(SyncWait, StopDuringTheSyncLetsTheRecordFinish) {
+  HeldSyncRun held(typed_ahead);
+  harness::RoutineRun& run = held.run();
+  ASSERT_TRUE(held.wait_until_held());
+
+  burst(run, keys_of(typed_ahead.answers, 3).substr(0, 30));
+  run.press_raw(Key::of(console::NamedKey::pause));
+  EXPECT_TRUE(console::pause_flag.load());
+  run.press_raw(Key::of(console::NamedKey::break_key));
+  ASSERT_TRUE(run.wait_for([] { return console::stop_flag.load(); }));
+  EXPECT_FALSE(run.halted()) << "the routine stopped inside its record";
+
+  held.let_go();
+  ASSERT_TRUE(run.wait_for_exit());
+  EXPECT_EQ(run.exit_code(), 0);
+  EXPECT_EQ(syncs_begun.load(), 1);
+  EXPECT_EQ(run.file_bytes("irr.txt"), "T3, 3 \r\n");
+}
+
 // Reads the whole screen over and over, as the window thread does while the
 // routine writes it, so that the sanitizer builds see every screen access of
 // a long run race with a reader.

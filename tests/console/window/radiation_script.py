@@ -89,10 +89,9 @@ def xdotool(*args, check=True):
 
 # The runs' folders go on a memory file system where there is one. The
 # program syncs each record to the disk before it takes the next key, and
-# on a disk busy with other work one sync can take most of a second: keys
-# typed at KEY_DELAY_MS meanwhile overflow the 15-key queue and are lost, as
-# they would be for any typist that fast. What these tests check of the file
-# does not depend on the disk.
+# on a disk busy with other work one sync can take most of a second, which
+# would only make the runs slow. What these tests check of the file does not
+# depend on the disk.
 RUNS_PARENT = "/dev/shm" if os.access("/dev/shm", os.W_OK | os.X_OK) else None
 
 

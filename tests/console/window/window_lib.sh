@@ -48,8 +48,9 @@ start_program() {
   trap end_test EXIT
   # The run's folder goes on a memory file system where there is one: the
   # program syncs each record to the disk before it takes the next key, and
-  # on a disk busy with other work a sync can take most of a second, long
-  # enough for keys typed meanwhile to overflow the 15-key queue.
+  # on a disk busy with other work a sync can take most of a second, which
+  # would only make the tests slow (slow_disk_test.sh makes the disk slow on
+  # purpose).
   local parent=/dev/shm
   [[ -d $parent && -w $parent ]] || parent=${TMPDIR:-/tmp}
   RUN_DIR=$(mktemp -d -p "$parent")
