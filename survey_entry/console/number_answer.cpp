@@ -5,6 +5,8 @@
 #include <limits>
 #include <system_error>
 
+#include "survey_entry/console/text.h"
+
 namespace console {
 namespace {
 
@@ -25,8 +27,6 @@ constexpr Limits kDoubleLimits{true, 322, 309, "17976931", -323, "4940656", 16};
 // Exponents are clamped far outside every range, so that any number of
 // exponent digits is refused without overflow.
 constexpr int kExponentClamp = 100000;
-
-constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // Compares the first digits of S (at most as many as `bound` has) with
 // `bound`: negative when S is smaller at the first digit that differs,
@@ -160,7 +160,7 @@ bool check_answer(std::string_view field, T& value, const Limits& limits) {
   bool exponent_follows = false;
   for (; pos < length && field[pos] != '.'; ++pos) {
     const char c = field[pos];
-    if (is_digit(c)) {
+    if (is_ascii_digit(c)) {
       ++integer_digits;
       nonzero_seen = nonzero_seen || c != '0';
       add_significant(c);
@@ -178,7 +178,7 @@ bool check_answer(std::string_view field, T& value, const Limits& limits) {
     bool fraction_nonzero_seen = false;
     for (; pos < length; ++pos) {
       const char c = field[pos];
-      if (is_digit(c)) {
+      if (is_ascii_digit(c)) {
         ++fraction_digits;
         if (c != '0') {
           fraction_nonzero_seen = true;
@@ -213,7 +213,7 @@ bool check_answer(std::string_view field, T& value, const Limits& limits) {
     }
     for (; pos < length; ++pos) {
       const char c = field[pos];
-      if (!is_digit(c)) {
+      if (!is_ascii_digit(c)) {
         return false;
       }
       if (exponent < kExponentClamp) {

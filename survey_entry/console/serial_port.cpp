@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "survey_entry/console/system_call.h"
+#include "survey_entry/console/text.h"
 
 namespace console {
 
@@ -25,8 +26,6 @@ constexpr int highest_port = 255;
 // Replacement device paths, indexed by port number; empty means the default.
 std::array<std::string, highest_port + 1> device_path_overrides;
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // One option field split into its keyword letters and its number digits.
@@ -42,7 +41,7 @@ std::optional<Field> split_field(std::string_view field) {
   std::size_t first_digit = 0;
   while (first_digit < field.size() && is_letter(field[first_digit])) ++first_digit;
   Field result{field.substr(0, first_digit), field.substr(first_digit)};
-  if (!std::all_of(result.digits.begin(), result.digits.end(), is_digit)) return std::nullopt;
+  if (!std::all_of(result.digits.begin(), result.digits.end(), is_ascii_digit)) return std::nullopt;
   if (result.digits.size() > 1 && result.digits[0] == '0') return std::nullopt;
   return result;
 }
@@ -63,8 +62,8 @@ std::optional<std::uint32_t> number_in(const Field& field, std::uint32_t low, st
 bool read_options(std::string_view text, SerialSettings& s) {
   std::string options(text);
   for (char& c : options) {
-    if (!is_digit(c) && !is_letter(c) && c != ',') return false;
-    c = upper(c);
+    if (!is_ascii_digit(c) && !is_letter(c) && c != ',') return false;
+    c = ascii_upper(c);
   }
 
   // Keyword options: each at most once.
@@ -260,13 +259,14 @@ bool make_line_settings(const SerialSettings& s, termios& t) {
 
 SerialName parse_serial_name(std::string_view name) {
   SerialName result;
-  if (name.size() < 3 || upper(name[0]) != 'C' || upper(name[1]) != 'O' || upper(name[2]) != 'M') {
+  if (name.size() < 3 || ascii_upper(name[0]) != 'C' || ascii_upper(name[1]) != 'O' ||
+      ascii_upper(name[2]) != 'M') {
     return result;
   }
   const std::size_t colon = name.find(':', 3);
   if (colon == std::string_view::npos) return result;
   const std::string_view number = name.substr(3, colon - 3);
-  if (!std::all_of(number.begin(), number.end(), is_digit)) return result;
+  if (!std::all_of(number.begin(), number.end(), is_ascii_digit)) return result;
   if (!number.empty() && number[0] == '0') return result;
 
   result.kind = SerialNameKind::bad_name;
