@@ -1,9 +1,12 @@
 #include "survey_entry/console/number_answer.h"
 
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <limits>
 #include <system_error>
+
+#include "survey_entry/console/text.h"
 
 namespace console {
 namespace {
@@ -25,8 +28,6 @@ constexpr Limits kDoubleLimits{true, 322, 309, "17976931", -323, "4940656", 16};
 // Exponents are clamped far outside every range, so that any number of
 // exponent digits is refused without overflow.
 constexpr int kExponentClamp = 100000;
-
-constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // Compares the first digits of S (at most as many as `bound` has) with
 // `bound`: negative when S is smaller at the first digit that differs,
@@ -105,164 +106,198 @@ T convert_decimal(std::string_view text, bool negative, int e) {
   return result.ec == std::errc{} ? converted : T(0);
 }
 
+// What the digits of a decimal answer come to, as the limits test them.
+struct DecimalDigits {
+  bool negative = false;
+  int integer_digits = 0;   // I
+  int fraction_digits = 0;  // Fd
+  int leading_zeros = 0;    // Z: the fraction's zeros before its first other digit
+  int exponent = 0;         // X
+  // The first significant digits: more than 8 are never compared.
+  std::array<char, 8> significant{};
+  std::size_t significant_count = 0;
+
+  void add_significant(char c) {
+    if (significant_count < significant.size()) significant[significant_count++] = c;
+  }
+  std::string_view significant_digits() const {
+    return std::string_view(significant.data(), significant_count);
+  }
+  // A digit other than 0 (I > 0 or Fd > Z): only then do the range and length
+  // limits apply.
+  bool has_nonzero_digit() const { return integer_digits > 0 || fraction_digits != leading_zeros; }
+  // The place of the first significant digit, E: I, else -Z, plus X.
+  int first_digit_place() const {
+    return (integer_digits > 0 ? integer_digits : -leading_zeros) + exponent;
+  }
+};
+
+// The decimal form read left to right: the sign, a leading 0, the integer
+// part, the fraction and the exponent.
+class DecimalReader {
+ public:
+  enum class Reading {
+    refused,  // a byte the form does not allow where it stands
+    zero,     // "-", "0" and "-0": +0, not converted
+    digits,   // the digits read, for the limits
+  };
+
+  DecimalReader(std::string_view field, const Limits& limits) : field_(field), limits_(limits) {}
+
+  Reading read(DecimalDigits& d) {
+    d.negative = field_[0] == '-';
+    if (d.negative) {
+      pos_ = 1;
+      if (at_end()) return Reading::zero;  // the minus sign alone
+    }
+    // A leading 0 is the whole number, or is followed by the point.
+    if (field_[pos_] == '0') {
+      if (pos_ + 1 == field_.size()) return Reading::zero;
+      if (field_[pos_ + 1] != '.') return Reading::refused;
+      ++pos_;
+    }
+    Next next = read_integer_part(d);
+    if (next == Next::fraction) next = read_fraction(d);
+    if (next == Next::exponent) next = read_exponent(d);
+    if (next == Next::refused) return Reading::refused;
+    // A fraction of exactly one 0 counts as none.
+    if (d.fraction_digits == 1 && d.leading_zeros == 1) {
+      d.fraction_digits = 0;
+      d.leading_zeros = 0;
+    }
+    return Reading::digits;
+  }
+
+ private:
+  // What follows a part of the form.
+  enum class Next { fraction, exponent, end, refused };
+
+  bool at_end() const { return pos_ == field_.size(); }
+
+  bool exponent_letter(char c) const {
+    return c == 'E' || c == 'e' || (limits_.d_is_exponent && (c == 'D' || c == 'd'));
+  }
+
+  // The integer part up to the point; its first digit is not 0 here. An
+  // exponent letter may follow a digit.
+  Next read_integer_part(DecimalDigits& d) {
+    for (; !at_end(); ++pos_) {
+      const char c = field_[pos_];
+      if (c == '.') return Next::fraction;
+      if (is_ascii_digit(c)) {
+        ++d.integer_digits;
+        d.add_significant(c);
+      } else if (exponent_letter(c) && d.integer_digits > 0) {
+        return Next::exponent;
+      } else {
+        return Next::refused;
+      }
+    }
+    return Next::end;
+  }
+
+  // The fraction after the point; the point may be the last byte. An
+  // exponent letter may follow a digit once a digit other than 0 has been
+  // seen: as the integer part starts with one, that is when the integer
+  // part has digits or the fraction has one.
+  Next read_fraction(DecimalDigits& d) {
+    const std::size_t point = pos_++;
+    bool fraction_nonzero_seen = false;
+    const auto nonzero_seen = [&] { return d.integer_digits > 0 || fraction_nonzero_seen; };
+    for (; !at_end(); ++pos_) {
+      const char c = field_[pos_];
+      if (is_ascii_digit(c)) {
+        ++d.fraction_digits;
+        if (c != '0') {
+          fraction_nonzero_seen = true;
+        } else if (!fraction_nonzero_seen) {
+          ++d.leading_zeros;
+        }
+        if (nonzero_seen()) d.add_significant(c);
+      } else if (exponent_letter(c) && pos_ != point + 1 && nonzero_seen()) {
+        return Next::exponent;
+      } else {
+        return Next::refused;
+      }
+    }
+    return Next::end;
+  }
+
+  // The exponent after its letter: an optional sign, then digits without a
+  // leading 0 (a lone 0 is allowed).
+  Next read_exponent(DecimalDigits& d) {
+    ++pos_;
+    bool negative = false;
+    if (!at_end() && (field_[pos_] == '-' || field_[pos_] == '+')) {
+      negative = field_[pos_] == '-';
+      ++pos_;
+    }
+    if (!at_end() && field_[pos_] == '0' && pos_ + 1 != field_.size()) return Next::refused;
+    for (; !at_end(); ++pos_) {
+      const char c = field_[pos_];
+      if (!is_ascii_digit(c)) return Next::refused;
+      if (d.exponent < kExponentClamp) d.exponent = d.exponent * 10 + (c - '0');
+    }
+    if (negative) d.exponent = -d.exponent;
+    return Next::end;
+  }
+
+  std::string_view field_;
+  const Limits& limits_;
+  std::size_t pos_ = 0;
+};
+
+// The type's limits: the leading zeros of the fraction, and for a number
+// with a digit other than 0 the place of its first significant digit
+// between the smallest and the largest (at either end, its first digits
+// against the bound's) and, with a fraction, the count of its digits.
+bool within_limits(const DecimalDigits& d, const Limits& limits) {
+  if (d.leading_zeros > limits.most_leading_zeros) return false;
+  if (!d.has_nonzero_digit()) return true;
+  const std::string_view digits = d.significant_digits();
+  const int e = d.first_digit_place();
+  if (e > limits.largest_e) return false;
+  if (e == limits.largest_e && compare_leading_digits(digits, limits.largest_digits) > 0) {
+    return false;
+  }
+  if (d.fraction_digits > 0) {
+    const int counted = d.integer_digits > 0 ? d.integer_digits + d.fraction_digits
+                                             : d.fraction_digits - d.leading_zeros;
+    if (counted > limits.most_digits_with_fraction) return false;
+  }
+  if (e < limits.smallest_e) return false;
+  if (e == limits.smallest_e && compare_leading_digits(digits, limits.smallest_digits) < 0) {
+    return false;
+  }
+  return true;
+}
+
+template <typename T>
+bool check_decimal_form(std::string_view field, T& value, const Limits& limits) {
+  DecimalDigits digits;
+  switch (DecimalReader(field, limits).read(digits)) {
+    case DecimalReader::Reading::refused:
+      return false;
+    case DecimalReader::Reading::zero:
+      return true;
+    case DecimalReader::Reading::digits:
+      break;
+  }
+  if (!within_limits(digits, limits)) return false;
+  const int e = digits.has_nonzero_digit() ? digits.first_digit_place() : 0;
+  value = convert_decimal<T>(field, digits.negative, e);
+  return true;
+}
+
+// The empty text is +0; a text that starts with & is an ampersand form;
+// any other is the decimal form.
 template <typename T>
 bool check_answer(std::string_view field, T& value, const Limits& limits) {
   value = T(0);
-  if (field.size() > kMaxNumberAnswerBytes) {
-    return false;
-  }
-  const std::size_t length = field.size();
-  if (length == 0) {
-    return true;
-  }
-  if (field[0] == '&') {
-    return check_ampersand_form(field, value);
-  }
-
-  const auto is_exponent_letter = [&limits](char c) {
-    return c == 'E' || c == 'e' || (limits.d_is_exponent && (c == 'D' || c == 'd'));
-  };
-
-  std::size_t pos = 0;
-  const bool negative = field[0] == '-';
-  if (negative) {
-    pos = 1;
-    if (length == 1) {
-      return true;  // the minus sign alone: +0
-    }
-  }
-
-  int integer_digits = 0;   // I
-  int fraction_digits = 0;  // Fd
-  int leading_zeros = 0;    // Z
-  bool nonzero_seen = false;
-  // The first significant digits: more than 8 are never compared.
-  char significant[8];
-  std::size_t significant_count = 0;
-  const auto add_significant = [&](char c) {
-    if (significant_count < sizeof significant) {
-      significant[significant_count++] = c;
-    }
-  };
-
-  // A leading 0 is the whole number, or is followed by the point.
-  if (field[pos] == '0') {
-    if (pos + 1 == length) {
-      return true;  // 0 and -0: +0, not converted
-    }
-    if (field[pos + 1] != '.') {
-      return false;
-    }
-    ++pos;
-  }
-
-  // Integer part: its first digit is not 0 here.
-  bool exponent_follows = false;
-  for (; pos < length && field[pos] != '.'; ++pos) {
-    const char c = field[pos];
-    if (is_digit(c)) {
-      ++integer_digits;
-      nonzero_seen = nonzero_seen || c != '0';
-      add_significant(c);
-    } else if (is_exponent_letter(c) && integer_digits > 0) {
-      exponent_follows = true;
-      break;
-    } else {
-      return false;
-    }
-  }
-
-  // Fraction, after the point; the point may be the last byte.
-  if (!exponent_follows && pos < length) {
-    const std::size_t point = pos++;
-    bool fraction_nonzero_seen = false;
-    for (; pos < length; ++pos) {
-      const char c = field[pos];
-      if (is_digit(c)) {
-        ++fraction_digits;
-        if (c != '0') {
-          fraction_nonzero_seen = true;
-          nonzero_seen = true;
-        } else if (!fraction_nonzero_seen) {
-          ++leading_zeros;
-        }
-        if (integer_digits > 0 || fraction_nonzero_seen) {
-          add_significant(c);
-        }
-      } else if (is_exponent_letter(c) && pos != point + 1 && nonzero_seen) {
-        exponent_follows = true;
-        break;
-      } else {
-        return false;
-      }
-    }
-  }
-
-  // Exponent, after its letter: an optional sign, then digits without a
-  // leading 0 (a lone 0 is allowed).
-  int exponent = 0;  // X
-  if (exponent_follows) {
-    ++pos;
-    bool exponent_negative = false;
-    if (pos < length && (field[pos] == '-' || field[pos] == '+')) {
-      exponent_negative = field[pos] == '-';
-      ++pos;
-    }
-    if (pos < length && field[pos] == '0' && pos + 1 != length) {
-      return false;
-    }
-    for (; pos < length; ++pos) {
-      const char c = field[pos];
-      if (!is_digit(c)) {
-        return false;
-      }
-      if (exponent < kExponentClamp) {
-        exponent = exponent * 10 + (c - '0');
-      }
-    }
-    if (exponent_negative) {
-      exponent = -exponent;
-    }
-  }
-
-  // A fraction of exactly one 0 counts as none.
-  if (fraction_digits == 1 && leading_zeros == 1) {
-    fraction_digits = 0;
-    leading_zeros = 0;
-  }
-
-  if (leading_zeros > limits.most_leading_zeros) {
-    return false;
-  }
-  // No digit other than 0 (I = 0 and Fd = Z): no range and length tests.
-  if (integer_digits > 0 || fraction_digits != leading_zeros) {
-    const std::string_view digits(significant, significant_count);
-    const int e = (integer_digits > 0 ? integer_digits : -leading_zeros) + exponent;
-    if (e > limits.largest_e) {
-      return false;
-    }
-    if (e == limits.largest_e && compare_leading_digits(digits, limits.largest_digits) > 0) {
-      return false;
-    }
-    if (fraction_digits > 0) {
-      const int counted =
-          integer_digits > 0 ? integer_digits + fraction_digits : fraction_digits - leading_zeros;
-      if (counted > limits.most_digits_with_fraction) {
-        return false;
-      }
-    }
-    if (e < limits.smallest_e) {
-      return false;
-    }
-    if (e == limits.smallest_e && compare_leading_digits(digits, limits.smallest_digits) < 0) {
-      return false;
-    }
-    value = convert_decimal<T>(field, negative, e);
-    return true;
-  }
-
-  value = convert_decimal<T>(field, negative, 0);
-  return true;
+  if (field.size() > kMaxNumberAnswerBytes) return false;
+  if (field.empty()) return true;
+  if (field[0] == '&') return check_ampersand_form(field, value);
+  return check_decimal_form(field, value, limits);
 }
 
 }  // namespace

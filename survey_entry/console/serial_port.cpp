@@ -13,8 +13,10 @@
 #include <chrono>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "survey_entry/console/system_call.h"
+#include "survey_entry/console/text.h"
 
 namespace console {
 
@@ -25,8 +27,6 @@ constexpr int highest_port = 255;
 // Replacement device paths, indexed by port number; empty means the default.
 std::array<std::string, highest_port + 1> device_path_overrides;
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // One option field split into its keyword letters and its number digits.
@@ -42,7 +42,7 @@ std::optional<Field> split_field(std::string_view field) {
   std::size_t first_digit = 0;
   while (first_digit < field.size() && is_letter(field[first_digit])) ++first_digit;
   Field result{field.substr(0, first_digit), field.substr(first_digit)};
-  if (!std::all_of(result.digits.begin(), result.digits.end(), is_digit)) return std::nullopt;
+  if (!std::all_of(result.digits.begin(), result.digits.end(), is_ascii_digit)) return std::nullopt;
   if (result.digits.size() > 1 && result.digits[0] == '0') return std::nullopt;
   return result;
 }
@@ -59,118 +59,169 @@ std::optional<std::uint32_t> number_in(const Field& field, std::uint32_t low, st
   return value;
 }
 
-// Reads the options after the colon into settings; false for a bad option.
-bool read_options(std::string_view text, SerialSettings& s) {
+// The options in upper case; none when they hold a byte that is not a
+// digit, a letter or ",".
+std::optional<std::string> upper_case_options(std::string_view text) {
   std::string options(text);
   for (char& c : options) {
-    if (!is_digit(c) && !is_letter(c) && c != ',') return false;
-    c = upper(c);
+    if (!is_ascii_digit(c) && !is_letter(c) && c != ',') return std::nullopt;
+    c = ascii_upper(c);
   }
+  return options;
+}
 
-  // Keyword options: each at most once.
-  enum Keyword { rs, bin, asc, lf, tb, rb, cs, ds, cd, op, keyword_count };
-  constexpr std::array<std::string_view, keyword_count> keyword_names{
-      "RS", "BIN", "ASC", "LF", "TB", "RB", "CS", "DS", "CD", "OP"};
-  std::array<bool, keyword_count> seen{};
-  bool stop_bits_given = false;
-
-  std::size_t index = 0;
-  std::size_t start = 0;
+// The fields between the commas; an empty text is one empty field.
+std::vector<std::string_view> split_at_commas(std::string_view options) {
+  std::vector<std::string_view> fields;
   for (;;) {
-    const std::size_t comma = options.find(',', start);
-    const std::string_view raw = std::string_view(options).substr(
-        start, comma == std::string::npos ? std::string::npos : comma - start);
-    ++index;
-    const std::optional<Field> parsed = split_field(raw);
-    if (!parsed) return false;
-    const Field& f = *parsed;
+    const std::size_t comma = options.find(',');
+    fields.push_back(options.substr(0, comma));
+    if (comma == std::string_view::npos) break;
+    options.remove_prefix(comma + 1);
+  }
+  return fields;
+}
 
-    if (index <= 4 && raw.empty()) {
+// Fields 1 to 4, each read from a field that is not empty.
+bool read_speed(const Field& f, SerialSettings& s) {
+  if (!f.letters.empty()) return false;
+  const auto speed = number_in(f, 1, UINT32_MAX);
+  if (!speed) return false;
+  s.speed = *speed;
+  return true;
+}
+
+bool read_parity(const Field& f, SerialSettings& s) {
+  if (f.has_number()) return false;
+  constexpr std::array<std::pair<std::string_view, Parity>, 6> parities{{
+      {"N", Parity::none},
+      {"E", Parity::even},
+      {"O", Parity::odd},
+      {"S", Parity::space},
+      {"M", Parity::mark},
+      {"PE", Parity::even},  // even parity with checking, as "E"
+  }};
+  const auto* match = std::find_if(parities.begin(), parities.end(),
+                                   [&](const auto& p) { return p.first == f.letters; });
+  if (match == parities.end()) return false;
+  s.parity = match->second;
+  s.parity_check = match->second != Parity::none;
+  return true;
+}
+
+bool read_data_bits(const Field& f, SerialSettings& s) {
+  if (!f.letters.empty()) return false;
+  const auto bits = number_in(f, 5, 8);
+  if (!bits) return false;
+  s.data_bits = static_cast<int>(*bits);
+  return true;
+}
+
+bool read_stop_bits(const Field& f, SerialSettings& s) {
+  if (!f.letters.empty()) return false;
+  const auto bits = number_in(f, 1, 2);
+  if (!bits) return false;
+  s.stop_bits = *bits == 2 ? StopBits::two : StopBits::one;
+  return true;
+}
+
+constexpr std::array<bool (*)(const Field&, SerialSettings&), 4> positional_fields{
+    read_speed, read_parity, read_data_bits, read_stop_bits};
+
+// The keyword options, each at most once.
+enum Keyword { rs, bin, asc, lf, tb, rb, cs, ds, cd, op, keyword_count };
+constexpr std::array<std::string_view, keyword_count> keyword_names{"RS", "BIN", "ASC", "LF", "TB",
+                                                                    "RB", "CS",  "DS",  "CD", "OP"};
+using KeywordsSeen = std::array<bool, keyword_count>;
+
+// RS, BIN, ASC and LF take no number, and BIN and ASC exclude each other.
+bool read_switch(Keyword keyword, const Field& f, const KeywordsSeen& seen, SerialSettings& s) {
+  if (f.has_number()) return false;
+  switch (keyword) {
+    case rs:
+      s.rts_disabled = true;
+      return true;
+    case bin:
+      return !seen[asc];
+    case asc:
+      s.binary = false;
+      return !seen[bin];
+    case lf:
+      s.line_feed = true;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A timeout keyword's number, 0 to 65535, or when_left_out without one.
+bool read_timeout(const Field& f, std::uint32_t when_left_out, std::uint32_t& timeout_ms) {
+  const auto value = f.has_number() ? number_in(f, 0, 65535) : when_left_out;
+  if (!value) return false;
+  timeout_ms = *value;
+  return true;
+}
+
+bool read_keyword(const Field& f, KeywordsSeen& seen, SerialSettings& s) {
+  const auto* name = std::find(keyword_names.begin(), keyword_names.end(), f.letters);
+  if (f.letters.empty() || name == keyword_names.end()) return false;
+  const auto keyword = static_cast<Keyword>(name - keyword_names.begin());
+  if (seen[keyword]) return false;
+  seen[keyword] = true;
+  switch (keyword) {
+    case rs:
+    case bin:
+    case asc:
+    case lf:
+      return read_switch(keyword, f, seen, s);
+    case tb:
+    case rb:
+      return true;  // the buffer size is accepted and ignored
+    case cs:
+      return read_timeout(f, 1000, s.write_timeout_ms);
+    case ds:
+      return read_timeout(f, 1000, s.read_timeout_ms);
+    case cd:
+      return read_timeout(f, 0, s.carrier_timeout_ms);
+    case op:
+      return read_timeout(f, 10000, s.open_timeout_ms);
+    case keyword_count:
+      break;
+  }
+  return false;
+}
+
+// Without a stop bits field: one above 110 bits a second, else one and a
+// half with 5 data bits and two with more.
+StopBits default_stop_bits(const SerialSettings& s) {
+  if (s.speed > 110) return StopBits::one;
+  return s.data_bits == 5 ? StopBits::one_and_half : StopBits::two;
+}
+
+// Without OP: ten times the larger of CD and DS, at most 65535.
+std::uint32_t default_open_timeout(const SerialSettings& s) {
+  return std::min<std::uint32_t>(65535, 10 * std::max(s.carrier_timeout_ms, s.read_timeout_ms));
+}
+
+// Reads the options after the colon into settings; false for a bad option.
+bool read_options(std::string_view text, SerialSettings& s) {
+  const std::optional<std::string> options = upper_case_options(text);
+  if (!options) return false;
+  const std::vector<std::string_view> fields = split_at_commas(*options);
+  KeywordsSeen seen{};
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const std::optional<Field> f = split_field(fields[i]);
+    if (!f) return false;
+    if (i < positional_fields.size()) {
       // An empty positional field keeps its default.
-    } else if (index == 1) {
-      if (!f.letters.empty()) return false;
-      const auto speed = number_in(f, 1, UINT32_MAX);
-      if (!speed) return false;
-      s.speed = *speed;
-    } else if (index == 2) {
-      if (f.has_number()) return false;
-      constexpr std::array<std::pair<std::string_view, Parity>, 6> parities{{
-          {"N", Parity::none},
-          {"E", Parity::even},
-          {"O", Parity::odd},
-          {"S", Parity::space},
-          {"M", Parity::mark},
-          {"PE", Parity::even},  // even parity with checking, as "E"
-      }};
-      const auto* match = std::find_if(parities.begin(), parities.end(),
-                                       [&](const auto& p) { return p.first == f.letters; });
-      if (match == parities.end()) return false;
-      s.parity = match->second;
-      s.parity_check = match->second != Parity::none;
-    } else if (index == 3) {
-      if (!f.letters.empty()) return false;
-      const auto bits = number_in(f, 5, 8);
-      if (!bits) return false;
-      s.data_bits = static_cast<int>(*bits);
-    } else if (index == 4) {
-      if (!f.letters.empty()) return false;
-      const auto bits = number_in(f, 1, 2);
-      if (!bits) return false;
-      s.stop_bits = *bits == 2 ? StopBits::two : StopBits::one;
-      stop_bits_given = true;
-    } else {
-      const auto* name = std::find(keyword_names.begin(), keyword_names.end(), f.letters);
-      if (f.letters.empty() || name == keyword_names.end()) return false;
-      const auto keyword = static_cast<Keyword>(name - keyword_names.begin());
-      if (seen[keyword]) return false;
-      seen[keyword] = true;
-      // A timeout keyword's value, or its default when the number is left out.
-      const auto timeout = [&](std::uint32_t when_left_out) -> std::optional<std::uint32_t> {
-        return f.has_number() ? number_in(f, 0, 65535) : when_left_out;
-      };
-      switch (keyword) {
-        case rs:
-        case bin:
-        case asc:
-        case lf:
-          if (f.has_number()) return false;
-          if (keyword == rs) s.rts_disabled = true;
-          if (keyword == asc) s.binary = false;
-          if (keyword == lf) s.line_feed = true;
-          if ((keyword == bin && seen[asc]) || (keyword == asc && seen[bin])) return false;
-          break;
-        case tb:
-        case rb:
-          break;  // the buffer size is accepted and ignored
-        case cs:
-        case ds:
-        case cd:
-        case op: {
-          const auto value = timeout(keyword == cd ? 0 : keyword == op ? 10000 : 1000);
-          if (!value) return false;
-          (keyword == cs   ? s.write_timeout_ms
-           : keyword == ds ? s.read_timeout_ms
-           : keyword == cd ? s.carrier_timeout_ms
-                           : s.open_timeout_ms) = *value;
-          break;
-        }
-        case keyword_count:
-          return false;
-      }
+      if (!fields[i].empty() && !positional_fields[i](*f, s)) return false;
+    } else if (!read_keyword(*f, seen, s)) {
+      return false;
     }
-    if (comma == std::string::npos) break;
-    start = comma + 1;
   }
-
-  if (!stop_bits_given) {
-    s.stop_bits = s.speed > 110      ? StopBits::one
-                  : s.data_bits == 5 ? StopBits::one_and_half
-                                     : StopBits::two;
-  }
-  if (!seen[op]) {
-    s.open_timeout_ms =
-        std::min<std::uint32_t>(65535, 10 * std::max(s.carrier_timeout_ms, s.read_timeout_ms));
-  }
+  const bool stop_bits_given = fields.size() > 3 && !fields[3].empty();
+  if (!stop_bits_given) s.stop_bits = default_stop_bits(s);
+  if (!seen[op]) s.open_timeout_ms = default_open_timeout(s);
   return true;
 }
 
@@ -260,13 +311,14 @@ bool make_line_settings(const SerialSettings& s, termios& t) {
 
 SerialName parse_serial_name(std::string_view name) {
   SerialName result;
-  if (name.size() < 3 || upper(name[0]) != 'C' || upper(name[1]) != 'O' || upper(name[2]) != 'M') {
+  if (name.size() < 3 || ascii_upper(name[0]) != 'C' || ascii_upper(name[1]) != 'O' ||
+      ascii_upper(name[2]) != 'M') {
     return result;
   }
   const std::size_t colon = name.find(':', 3);
   if (colon == std::string_view::npos) return result;
   const std::string_view number = name.substr(3, colon - 3);
-  if (!std::all_of(number.begin(), number.end(), is_digit)) return result;
+  if (!std::all_of(number.begin(), number.end(), is_ascii_digit)) return result;
   if (!number.empty() && number[0] == '0') return result;
 
   result.kind = SerialNameKind::bad_name;

@@ -13,16 +13,12 @@
 #include <string_view>
 #include <vector>
 
+#include "survey_entry/console/window/box_model.h"
 #include "survey_entry/console/window/x_errors.h"
 
 namespace console::window {
 
 namespace {
-
-constexpr int margin = 14;
-constexpr int button_min_width = 75;
-constexpr int button_gap = 10;
-constexpr int box_min_width = 240;
 
 bool viewable(Display* display, Window window) {
   XWindowAttributes attributes;
@@ -30,26 +26,54 @@ bool viewable(Display* display, Window window) {
          attributes.map_state == IsViewable;
 }
 
-struct Button {
-  BoxAnswer answer;
-  const char* label;
-  int x = 0, y = 0, width = 0, height = 0;
-
-  bool contains(int px, int py) const {
-    return px >= x && px < x + width && py >= y && py < y + height;
+// The font's measures; without the font (the server has no "fixed"), those
+// of its usual 6x13 form.
+BoxFontMetrics metrics_of(const XFontStruct* font) {
+  if (font == nullptr) {
+    return {[](std::string_view s) { return static_cast<int>(s.size()) * 6; }, 11, 2};
   }
-};
+  return {[font](std::string_view s) {
+            return XTextWidth(const_cast<XFontStruct*>(font), s.data(), static_cast<int>(s.size()));
+          },
+          font->ascent, font->descent};
+}
 
-std::vector<std::string> split_lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string_view rest = text;
-  for (;;) {
-    const auto end = rest.find('\n');
-    lines.emplace_back(rest.substr(0, end));
-    if (end == std::string_view::npos) break;
-    rest.remove_prefix(end + 1);
+// The box's key for a key press: its keysym as the keyboard's layout and
+// Shift give it.
+BoxKey box_key(XKeyEvent& event) {
+  char buffer[8];
+  KeySym keysym = NoSymbol;
+  XLookupString(&event, buffer, sizeof buffer, &keysym, nullptr);
+  const bool shift = (event.state & ShiftMask) != 0;
+  switch (keysym) {
+    case XK_Return:
+    case XK_KP_Enter:
+      return BoxKey::enter;
+    case XK_space:
+      return BoxKey::space;
+    case XK_Tab:
+      return shift ? BoxKey::back_tab : BoxKey::tab;
+    case XK_ISO_Left_Tab:
+      return BoxKey::back_tab;
+    case XK_Left:
+      return BoxKey::left;
+    case XK_Up:
+      return BoxKey::up;
+    case XK_Right:
+      return BoxKey::right;
+    case XK_Down:
+      return BoxKey::down;
+    case XK_y:
+    case XK_Y:
+      return BoxKey::y;
+    case XK_n:
+    case XK_N:
+      return BoxKey::n;
+    case XK_Escape:
+      return BoxKey::escape;
+    default:
+      return BoxKey::other;
   }
-  return lines;
 }
 
 // The title bytes are the system's 8-bit code page (Latin-1 in X); the
@@ -81,18 +105,16 @@ unsigned long colour(Display* display, unsigned short red, unsigned short green,
   return c.pixel;
 }
 
+// The box's window on its own connection: it shows what the model holds
+// and feeds the model its key and pointer events.
 class MessageBox {
  public:
   MessageBox(Display* display, Window owner, const std::string& title, const std::string& text,
              BoxButtons buttons)
-      : display_(display), owner_(owner), lines_(split_lines(text)), kind_(buttons) {
-    if (buttons == BoxButtons::yes_no) {
-      buttons_ = {{BoxAnswer::yes, "Yes"}, {BoxAnswer::no, "No"}};
-    } else {
-      buttons_ = {{BoxAnswer::ok, "OK"}};
-    }
-    font_ = XLoadQueryFont(display_, "fixed");
-    layout();
+      : display_(display),
+        owner_(owner),
+        font_(XLoadQueryFont(display, "fixed")),
+        model_(text, buttons, metrics_of(font_)) {
     create(title, text);
   }
 
@@ -125,17 +147,13 @@ class MessageBox {
           return *answer;
         }
       }
-      if (lost.load()) return unanswered();
+      if (lost.load()) return model_.dismissed();
       pollfd connection{ConnectionNumber(display_), POLLIN, 0};
       poll(&connection, 1, -1);
     }
   }
 
  private:
-  BoxAnswer unanswered() const {
-    return kind_ == BoxButtons::ok ? BoxAnswer::ok : BoxAnswer::no;
-  }
-
   // The answer that an event gives, if any.
   std::optional<BoxAnswer> handle(XEvent& event) {
     switch (event.type) {
@@ -150,40 +168,28 @@ class MessageBox {
         if (event.xexpose.count == 0) draw();
         break;
       case KeyPress:
-        if (const auto answer = key(event.xkey)) return answer;
-        break;
+        return apply(model_.key(box_key(event.xkey)));
       case ButtonPress:
         if (event.xbutton.button == Button1) {
-          armed_ = hit(event.xbutton.x, event.xbutton.y);
-          if (armed_ >= 0) focus_ = armed_;
-          draw();
+          return apply(model_.press(event.xbutton.x, event.xbutton.y));
         }
         break;
       case ButtonRelease:
         if (event.xbutton.button == Button1) {
-          const int released = hit(event.xbutton.x, event.xbutton.y);
-          const int was_armed = armed_;
-          armed_ = -1;
-          draw();
-          if (released >= 0 && released == was_armed) {
-            return buttons_[static_cast<std::size_t>(released)].answer;
-          }
+          return apply(model_.release(event.xbutton.x, event.xbutton.y));
         }
         break;
       case ClientMessage:
-        // The close box of a Yes/No box does nothing, as there is no
-        // Cancel; that of an OK box is OK.
         if (event.xclient.message_type == wm_protocols_ &&
-            static_cast<Atom>(event.xclient.data.l[0]) == wm_delete_window_ &&
-            kind_ == BoxButtons::ok) {
-          return BoxAnswer::ok;
+            static_cast<Atom>(event.xclient.data.l[0]) == wm_delete_window_) {
+          return model_.close_button();
         }
         break;
       case DestroyNotify:
         if (event.xdestroywindow.window == window_) {
           // Destroyed by another client: nothing is left to destroy.
           window_ = 0;
-          return unanswered();
+          return model_.dismissed();
         }
         break;
       default:
@@ -192,37 +198,13 @@ class MessageBox {
     return std::nullopt;
   }
 
-  int text_width(const std::string& s) const {
-    if (font_ == nullptr) return static_cast<int>(s.size()) * 6;
-    return XTextWidth(font_, s.data(), static_cast<int>(s.size()));
-  }
-  int ascent() const { return font_ != nullptr ? font_->ascent : 11; }
-  int descent() const { return font_ != nullptr ? font_->descent : 2; }
-  int line_height() const { return ascent() + descent() + 3; }
-
-  void layout() {
-    int text_w = 0;
-    for (const auto& line : lines_) text_w = std::max(text_w, text_width(line));
-    const int button_h = line_height() + 10;
-    int buttons_w = 0;
-    for (auto& b : buttons_) {
-      b.width = std::max(button_min_width, text_width(b.label) + 20);
-      b.height = button_h;
-      buttons_w += b.width;
-    }
-    buttons_w += button_gap * static_cast<int>(buttons_.size() - 1);
-    width_ = std::max({box_min_width, text_w + 2 * margin, buttons_w + 2 * margin});
-    const int text_h = static_cast<int>(lines_.size()) * line_height();
-    height_ = margin + text_h + margin + button_h + margin;
-    int x = (width_ - buttons_w) / 2;
-    for (auto& b : buttons_) {
-      b.x = x;
-      b.y = height_ - margin - button_h;
-      x += b.width + button_gap;
-    }
+  std::optional<BoxAnswer> apply(const BoxOutcome& outcome) {
+    if (outcome.redraw) draw();
+    return outcome.answer;
   }
 
   void create(const std::string& title, const std::string& text) {
+    const BoxLayout& layout = model_.layout();
     const int screen = DefaultScreen(display_);
     const Window root = RootWindow(display_, screen);
     // Centred over the program window, or over the screen without one.
@@ -236,14 +218,14 @@ class MessageBox {
       centre_x = root_x + owner_attributes.width / 2;
       centre_y = root_y + owner_attributes.height / 2;
     }
-    const int x = std::max(0, centre_x - width_ / 2);
-    const int y = std::max(0, centre_y - height_ / 2);
+    const int x = std::max(0, centre_x - layout.width / 2);
+    const int y = std::max(0, centre_y - layout.height / 2);
 
     background_ = colour(display_, 0xF0, 0xF0, 0xF0, WhitePixel(display_, screen));
     face_ = colour(display_, 0xE1, 0xE1, 0xE1, WhitePixel(display_, screen));
     black_ = BlackPixel(display_, screen);
-    window_ = XCreateSimpleWindow(display_, root, x, y, static_cast<unsigned>(width_),
-                                  static_cast<unsigned>(height_), 1, black_, background_);
+    window_ = XCreateSimpleWindow(display_, root, x, y, static_cast<unsigned>(layout.width),
+                                  static_cast<unsigned>(layout.height), 1, black_, background_);
     XSelectInput(
         display_, window_,
         ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
@@ -262,8 +244,8 @@ class MessageBox {
     size_hints.flags = PPosition | PSize | PMinSize | PMaxSize;
     size_hints.x = x;
     size_hints.y = y;
-    size_hints.width = size_hints.min_width = size_hints.max_width = width_;
-    size_hints.height = size_hints.min_height = size_hints.max_height = height_;
+    size_hints.width = size_hints.min_width = size_hints.max_width = layout.width;
+    size_hints.height = size_hints.min_height = size_hints.max_height = layout.height;
     XSetWMNormalHints(display_, window_, &size_hints);
     XWMHints wm_hints{};
     wm_hints.flags = InputHint | StateHint;
@@ -286,8 +268,9 @@ class MessageBox {
                     8, PropModeReplace, reinterpret_cast<const unsigned char*>(text.data()),
                     static_cast<int>(text.size()));
     std::vector<long> rectangles;
-    for (const auto& b : buttons_)
-      rectangles.insert(rectangles.end(), {b.x, b.y, b.width, b.height});
+    for (const BoxButton& b : layout.buttons) {
+      rectangles.insert(rectangles.end(), {b.rect.x, b.rect.y, b.rect.width, b.rect.height});
+    }
     XChangeProperty(display_, window_, XInternAtom(display_, "_SURVEY_BOX_BUTTONS", False),
                     XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(rectangles.data()),
@@ -297,90 +280,39 @@ class MessageBox {
     if (font_ != nullptr) XSetFont(display_, gc_, font_->fid);
   }
 
+  // Draws the text and the buttons: the one held down in the lighter face,
+  // the focused one with a thicker border and a dashed frame inside.
   void draw() {
+    const BoxLayout& layout = model_.layout();
     XClearWindow(display_, window_);
     XSetForeground(display_, gc_, black_);
-    int y = margin + ascent();
-    for (const auto& line : lines_) {
-      XDrawString(display_, window_, gc_, margin, y, line.data(), static_cast<int>(line.size()));
-      y += line_height();
+    for (const BoxTextLine& line : layout.lines) {
+      XDrawString(display_, window_, gc_, line.x, line.baseline, line.text.data(),
+                  static_cast<int>(line.text.size()));
     }
-    for (std::size_t i = 0; i < buttons_.size(); ++i) {
-      const Button& b = buttons_[i];
-      const bool focused = static_cast<int>(i) == focus_;
-      const bool pressed = static_cast<int>(i) == armed_;
-      XSetForeground(display_, gc_, pressed ? background_ : face_);
-      XFillRectangle(display_, window_, gc_, b.x, b.y, static_cast<unsigned>(b.width),
-                     static_cast<unsigned>(b.height));
+    for (std::size_t i = 0; i < layout.buttons.size(); ++i) {
+      const BoxButton& b = layout.buttons[i];
+      const BoxRect& r = b.rect;
+      const bool focused = static_cast<int>(i) == model_.focused();
+      const bool held = static_cast<int>(i) == model_.held();
+      XSetForeground(display_, gc_, held ? background_ : face_);
+      XFillRectangle(display_, window_, gc_, r.x, r.y, static_cast<unsigned>(r.width),
+                     static_cast<unsigned>(r.height));
       XSetForeground(display_, gc_, black_);
       XSetLineAttributes(display_, gc_, focused ? 2u : 1u, LineSolid, CapButt, JoinMiter);
-      XDrawRectangle(display_, window_, gc_, b.x, b.y, static_cast<unsigned>(b.width - 1),
-                     static_cast<unsigned>(b.height - 1));
+      XDrawRectangle(display_, window_, gc_, r.x, r.y, static_cast<unsigned>(r.width - 1),
+                     static_cast<unsigned>(r.height - 1));
       XSetLineAttributes(display_, gc_, 1u, LineSolid, CapButt, JoinMiter);
       if (focused) {
         XSetLineAttributes(display_, gc_, 1u, LineOnOffDash, CapButt, JoinMiter);
-        XDrawRectangle(display_, window_, gc_, b.x + 4, b.y + 4, static_cast<unsigned>(b.width - 9),
-                       static_cast<unsigned>(b.height - 9));
+        XDrawRectangle(display_, window_, gc_, r.x + 4, r.y + 4, static_cast<unsigned>(r.width - 9),
+                       static_cast<unsigned>(r.height - 9));
         XSetLineAttributes(display_, gc_, 1u, LineSolid, CapButt, JoinMiter);
       }
-      const std::string label = b.label;
-      const int label_x = b.x + (b.width - text_width(label)) / 2;
-      const int label_y = b.y + (b.height + ascent() - descent()) / 2;
-      XDrawString(display_, window_, gc_, label_x, label_y, label.data(),
-                  static_cast<int>(label.size()));
+      XDrawString(display_, window_, gc_, b.label_x, b.label_baseline, b.label.data(),
+                  static_cast<int>(b.label.size()));
     }
     XFlush(display_);
-  }
-
-  int hit(int x, int y) const {
-    for (std::size_t i = 0; i < buttons_.size(); ++i) {
-      if (buttons_[i].contains(x, y)) return static_cast<int>(i);
-    }
-    return -1;
-  }
-
-  void move_focus(int step) {
-    const int count = static_cast<int>(buttons_.size());
-    focus_ = ((focus_ + step) % count + count) % count;
-    draw();
-  }
-
-  std::optional<BoxAnswer> key(XKeyEvent& event) {
-    char buffer[8];
-    KeySym keysym = NoSymbol;
-    XLookupString(&event, buffer, sizeof buffer, &keysym, nullptr);
-    const bool shift = (event.state & ShiftMask) != 0;
-    switch (keysym) {
-      case XK_Return:
-      case XK_KP_Enter:
-      case XK_space:
-        return buttons_[static_cast<std::size_t>(focus_)].answer;
-      case XK_Tab:
-        move_focus(shift ? -1 : 1);
-        return std::nullopt;
-      case XK_ISO_Left_Tab:
-      case XK_Left:
-      case XK_Up:
-        move_focus(-1);
-        return std::nullopt;
-      case XK_Right:
-      case XK_Down:
-        move_focus(1);
-        return std::nullopt;
-      case XK_y:
-      case XK_Y:
-        if (kind_ == BoxButtons::yes_no) return BoxAnswer::yes;
-        return std::nullopt;
-      case XK_n:
-      case XK_N:
-        if (kind_ == BoxButtons::yes_no) return BoxAnswer::no;
-        return std::nullopt;
-      case XK_Escape:
-        if (kind_ == BoxButtons::ok) return BoxAnswer::ok;
-        return std::nullopt;
-      default:
-        return std::nullopt;
-    }
   }
 
   // Takes the keyboard focus, once, as soon as the box is viewable: only a
@@ -404,17 +336,12 @@ class MessageBox {
 
   Display* display_;
   Window owner_;
-  std::vector<std::string> lines_;
-  BoxButtons kind_;
-  std::vector<Button> buttons_;
-  XFontStruct* font_ = nullptr;
+  XFontStruct* font_;
+  BoxModel model_;
   GC gc_ = nullptr;
   Window window_ = 0;
   Atom wm_delete_window_ = 0;
   unsigned long background_ = 0, face_ = 0, black_ = 0;
-  int width_ = 0, height_ = 0;
-  int focus_ = 0;
-  int armed_ = -1;
   bool has_focus_ = false;
   Window previous_focus_ = 0;
   int previous_revert_ = RevertToPointerRoot;
@@ -430,7 +357,7 @@ BoxAnswer show_message_box(const char* display_name, unsigned long owner, const 
   if (display == nullptr) {
     std::fprintf(stderr, "survey_entry: %s\n%s\n", title.c_str(), text.c_str());
     std::fflush(stderr);
-    return buttons == BoxButtons::ok ? BoxAnswer::ok : BoxAnswer::no;
+    return dismissed_answer(buttons);
   }
   BoxAnswer answer;
   {

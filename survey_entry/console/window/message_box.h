@@ -1,15 +1,16 @@
 // The modal message boxes of the run: a small top-level X window of its own,
 // on a display connection of its own that lives only while the box is up,
 // placed over the program window and kept above it. The calling thread waits
-// for the answer; the program window goes on being served meanwhile.
+// for the answer; the program window goes on being served meanwhile. The
+// box's layout and the rules of its buttons are box_model's; this is its
+// X window.
 #pragma once
 
 #include <string>
 
-namespace console::window {
+#include "survey_entry/console/window/box_model.h"
 
-enum class BoxButtons { yes_no, ok };
-enum class BoxAnswer { yes, no, ok };
+namespace console::window {
 
 // Shows the box with this title (WM_NAME and _NET_WM_NAME) and text (lines
 // split at '\n'), and waits for the answer. Yes/No: the keys Y and N, Enter
