@@ -15,7 +15,6 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -330,11 +329,6 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
   s.font = &font;
   s.start = std::chrono::steady_clock::now();
 
-  // Mesa's software renderer starts one worker thread per core, and waking
-  // them for a strip of a few rows (a cursor blink, an echoed key) costs
-  // more than drawing it: unless the user has chosen a count, it draws on
-  // this thread alone. Other renderers ignore the variable.
-  setenv("LP_NUM_THREADS", "0", 0);
   // freeglut reports a display it cannot open (or one without GLX) through
   // its error function, which ends the run with the start failure's code.
   glutInitErrorFunc(glut_error);
