@@ -12,6 +12,12 @@
 // sequences are composed with the compose table of the user's locale
 // (key_compose.h): a composed character is reported as the press of the key
 // that ended the sequence; the presses before it report no key.
+//
+// Keys may go to another window between two presses here (the focus taken
+// elsewhere, or following the pointer out of the window): every key held
+// is let go when the focus leaves, and each press first brings Shift, Ctrl
+// and Alt (AltGr as the right Alt) in line with the modifiers that the
+// server says are down at that press.
 #pragma once
 
 namespace console {
