@@ -124,7 +124,13 @@ int main(int argc, char** argv) {
   // No frame is shown while a pause is on; the press that ends it wakes the
   // window thread to show the screen again.
   console::set_pause_end_listener(console::window::wake_program_window);
-  console::start_x11_keyboard(window, console::window::program_display_name());
+  if (!console::start_x11_keyboard(window, console::window::program_display_name())) {
+    // A window that takes no key could not be used, nor stopped by a key:
+    // a start failure, before the menu is shown and before the program
+    // thread starts. The window goes with the process.
+    std::fflush(nullptr);
+    _exit(console::exit_code::no_display);
+  }
 
   std::thread([] {
     // The keyboard has reported its lock states: start the routine with an

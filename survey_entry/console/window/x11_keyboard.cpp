@@ -394,17 +394,19 @@ class X11Keyboard {
 
 }  // namespace
 
-void start_x11_keyboard(unsigned long window, const char* display_name) {
+bool start_x11_keyboard(unsigned long window, const char* display_name) {
   Display* display = XOpenDisplay(display_name);
   if (display == nullptr) {
-    std::fprintf(stderr, "survey_entry: cannot open the display for the keyboard\n");
-    return;
+    std::fprintf(stderr, "survey_entry: cannot open the display %s for the keyboard\n",
+                 XDisplayName(display_name));
+    return false;
   }
   // The reader lives for the whole run, as its thread does.
   static X11Keyboard* keyboard = nullptr;
   keyboard = new X11Keyboard(display, static_cast<Window>(window), environment_locale());
   keyboard->open();
   std::thread([reader = keyboard] { reader->run(); }).detach();
+  return true;
 }
 
 }  // namespace console

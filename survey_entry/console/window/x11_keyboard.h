@@ -26,9 +26,9 @@ namespace console {
 // the key reader thread, over a connection of its own to display_name, the display the window was
 // opened on (not $DISPLAY as such: a -display argument names another one).
 // The lock states of the moment are reported on the calling thread before
-// the key reader thread starts. When the display cannot be opened, says so
-// on stderr and returns; keys then do not reach the console. Call once,
-// after the window exists.
-void start_x11_keyboard(unsigned long window, const char* display_name);
+// the key reader thread starts. When the display cannot be opened (the
+// server refuses one more client), says so on stderr and returns false,
+// starting nothing. Call once, after the window exists.
+bool start_x11_keyboard(unsigned long window, const char* display_name);
 
 }  // namespace console
