@@ -7,8 +7,12 @@
 //   key reader thread  the X11 keys, over a connection of its own
 //   signal thread      SIGTERM, SIGHUP and SIGINT, read as stop requests
 #include <X11/Xlib.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <new>
 #include <optional>
@@ -43,6 +47,25 @@ extern "C" const char* __tsan_default_suppressions() { return "race:swrast_dri.s
 
 namespace {
 
+// A launcher or a service manager may start the program with standard
+// input, output or error closed. The next descriptor opened would take the
+// free number, and a write to stderr (a message at start, an X error
+// report) would then land in an X connection or a file. Each of 0, 1 and 2
+// that is closed is opened on /dev/null, before anything else is opened,
+// so that no descriptor of the program ever gets one of those numbers.
+// False when /dev/null cannot be opened.
+bool hold_standard_descriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free number is taken, which is fd: those below it are open.
+    const int opened = open("/dev/null", O_RDWR);
+    if (opened == fd) continue;
+    if (opened >= 0) close(opened);
+    return false;
+  }
+  return true;
+}
+
 bool enter_executable_folder() {
   std::error_code error;
   const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -62,7 +85,19 @@ bool enter_executable_folder() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // First, before any thread exists: every thread inherits the block of the
+  if (!hold_standard_descriptors()) {
+    // Said only where standard error is open.
+    std::fputs("survey_entry: cannot open /dev/null\n", stderr);
+    return console::exit_code::start_failure;
+  }
+  // Mesa's software renderer starts one worker thread per core, and waking
+  // them for a strip of a few rows (a cursor blink, an echoed key) costs
+  // more than drawing it: unless the user has chosen a count, it draws on
+  // the window thread alone. Other renderers ignore the variable. Set while
+  // no other thread exists: setenv is not safe beside a thread that reads
+  // the environment.
+  setenv("LP_NUM_THREADS", "0", 0);
+  // Then, before any thread exists: every thread inherits the block of the
   // stop signals, which only the signal thread takes.
   console::start_stop_signals();
   if (!enter_executable_folder()) return console::exit_code::start_failure;
@@ -89,7 +124,13 @@ int main(int argc, char** argv) {
   // No frame is shown while a pause is on; the press that ends it wakes the
   // window thread to show the screen again.
   console::set_pause_end_listener(console::window::wake_program_window);
-  console::start_x11_keyboard(window, console::window::program_display_name());
+  if (!console::start_x11_keyboard(window, console::window::program_display_name())) {
+    // A window that takes no key could not be used, nor stopped by a key:
+    // a start failure, before the menu is shown and before the program
+    // thread starts. The window goes with the process.
+    std::fflush(nullptr);
+    _exit(console::exit_code::no_display);
+  }
 
   std::thread([] {
     // The keyboard has reported its lock states: start the routine with an

@@ -58,8 +58,9 @@ constexpr std::uint32_t line_input = 14;
 namespace exit_code {
 // The end prompt, a stop, an error box answered No.
 constexpr int ended = 0;
-// At start: no display, or no double-buffered display mode with depth; no
-// window is shown.
+// At start: no display, no double-buffered display mode with depth (no
+// window is shown), or no connection of its own for the keyboard (the
+// window, just opened, goes at once, before the menu is shown).
 constexpr int no_display = 1;
 // During the run: the connection to the display is lost.
 constexpr int display_lost = 1;

@@ -347,6 +347,26 @@ bool key_pressed_without_key() {
   return ends_pause();
 }
 
+void modifiers_down_at_press(ModifiersDown down) {
+  EventGuard guard;
+  // One modifier: both keys let go while it is up; the left one taken as
+  // held when it is down and neither is.
+  auto follow = [](NamedKey left, NamedKey right, bool is_down) {
+    if (!is_down) {
+      set_held(Key::of(left), false);
+      set_held(Key::of(right), false);
+    } else if (!is_held(left) && !is_held(right)) {
+      set_held(Key::of(left), true);
+    }
+  };
+  follow(NamedKey::left_shift, NamedKey::right_shift, down.shift);
+  follow(NamedKey::left_ctrl, NamedKey::right_ctrl, down.ctrl);
+  if (!down.alt) set_held(Key::of(NamedKey::left_alt), false);
+  if (!down.alt && !down.altgr) set_held(Key::of(NamedKey::right_alt), false);
+  if (down.altgr && !is_held(NamedKey::right_alt)) set_held(Key::of(NamedKey::right_alt), true);
+  if (down.alt && !alt_held()) set_held(Key::of(NamedKey::left_alt), true);
+}
+
 void key_released(Key raw) {
   EventGuard guard;
   // The press may have been adjusted under modifiers that are no longer

@@ -44,6 +44,22 @@ void key_released(Key key);
 // swallowed, as any press is. Returns whether it ended a pause.
 bool key_pressed_without_key();
 
+// The modifiers that the window system says are down at a press, given
+// just before the press is reported: presses and releases may have gone to
+// another window meanwhile (the focus followed the pointer out and back).
+// Each of Shift, Ctrl and Alt in the held-key set that is up is let go; one
+// that is down but missing from the set is taken as held (its left key),
+// with nothing else a press does: no stop or pause key, no end of a pause,
+// no entry. altgr is the modifier of AltGr, which is the right Alt: the
+// right Alt stays held while alt or altgr is down, and altgr down holds it.
+struct ModifiersDown {
+  bool shift = false;
+  bool ctrl = false;
+  bool alt = false;
+  bool altgr = false;
+};
+void modifiers_down_at_press(ModifiersDown down);
+
 // Called on the pressing thread each time a press ends a pause (the press
 // that is swallowed), so that the window, which shows no frame while a
 // pause is on, can show the screen again at once. May be empty.

@@ -272,6 +272,9 @@ constexpr tcflag_t framing_bits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
 bool make_line_settings(const SerialSettings& s, termios& t) {
   const auto speed = speed_constant(s.speed);
   if (!speed) return false;
+  // The parser gives 5 to 8; settings made otherwise are checked here, as
+  // the size table below has those four only.
+  if (s.data_bits < 5 || s.data_bits > 8) return false;
   t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
                                       IXON | IXOFF | IXANY | INPCK);
   t.c_oflag &= ~static_cast<tcflag_t>(OPOST);

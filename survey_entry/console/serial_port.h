@@ -76,7 +76,8 @@ void set_serial_device_path_for_port(int port, std::string path);
 // Puts the settings into a terminal attribute set: raw output, the speed,
 // data bits, parity and stop bits, no flow control, and the read timeout
 // (or, when not binary, line input ended by the end-of-file character 26).
-// False for a speed the system has no setting for.
+// False, with line unchanged, for a speed the system has no setting for or
+// data bits outside 5 to 8.
 bool make_line_settings(const SerialSettings& settings, termios& line);
 
 // Opens the port's device for writing, exclusively, only if it exists, and

@@ -539,6 +539,86 @@ TEST_F(KeyboardTest, ReleaseTakesOutTheFormThePressWasHeldUnder) {
   }
 }
 
+// Before each press the window side gives the modifiers that the window
+// system says are down; presses and releases that went to another window
+// meanwhile are made good, and that is never a press of its own.
+TEST_F(KeyboardTest, ModifiersFollowTheWindowSystemAtAPress) {
+  constexpr NamedKey rshift = NamedKey::right_shift;
+  constexpr NamedKey rctrl = NamedKey::right_ctrl;
+  constexpr NamedKey ralt = NamedKey::right_alt;
+  using Down = console::ModifiersDown;
+  struct Case {
+    const char* name;
+    std::vector<NamedKey> pressed;  // held before, by presses seen here
+    Down down;
+    std::vector<NamedKey> held;  // the modifiers held after
+    Key key;                     // then pressed
+    Text expected;
+  };
+  const Down none{};
+  const Down shift{.shift = true};
+  const Down ctrl{.ctrl = true};
+  const Down alt{.alt = true};
+  const Down altgr{.altgr = true};
+  const std::vector<Case> cases = {
+      {"Ctrl released elsewhere", {lctrl}, none, {}, ch('a'), one('a')},
+      {"right Ctrl released elsewhere", {rctrl}, none, {}, ch('a'), one('a')},
+      {"Ctrl pressed elsewhere", {}, ctrl, {lctrl}, ch('a'), one(1)},
+      {"right Ctrl still down", {rctrl}, ctrl, {rctrl}, ch('a'), one(1)},
+      {"Shift released elsewhere", {lshift, rshift}, none, {}, ch('\t'), one(9)},
+      {"Shift pressed elsewhere", {}, shift, {lshift}, ch('\t'), ext(15)},
+      {"Alt released elsewhere", {lalt}, none, {}, ch('q'), one('q')},
+      {"Alt pressed elsewhere", {}, alt, {lalt}, ch('q'), ext(16)},
+      {"right Alt down as Alt", {ralt}, alt, {ralt}, ch('q'), ext(16)},
+      {"AltGr down: its modifier keeps the right Alt", {ralt}, altgr, {ralt}, ch('q'), ext(16)},
+      {"AltGr released elsewhere", {ralt}, none, {}, ch('q'), one('q')},
+      {"AltGr pressed elsewhere", {}, altgr, {ralt}, ch('q'), ext(16)},
+      {"left Alt up, AltGr down", {lalt, ralt}, altgr, {ralt}, ch('q'), ext(16)},
+      {"Ctrl and Alt pressed elsewhere", {}, {.ctrl = true, .alt = true}, {lctrl, lalt}, ch('q'),
+       ext(16)},
+      {"as seen here", {lshift, lctrl}, {.shift = true, .ctrl = true}, {lshift, lctrl}, ch('q'),
+       one(17)},
+  };
+  auto modifiers_held = [] {
+    std::vector<NamedKey> held;
+    for (NamedKey m : {lshift, rshift, lctrl, rctrl, lalt, ralt}) {
+      if (console::key_is_held(Key::of(m))) held.push_back(m);
+    }
+    return held;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    console::keyboard_reset();
+    console::run_control_reset();
+    pause_ends = 0;
+    for (NamedKey m : c.pressed) console::key_pressed(Key::of(m));
+    // No press: a pause stays on, nothing is queued, no stop.
+    console::pause_flag.store(true);
+    console::modifiers_down_at_press(c.down);
+    EXPECT_EQ(modifiers_held(), c.held);
+    EXPECT_TRUE(console::pause_flag.load());
+    EXPECT_EQ(pause_ends, 0);
+    EXPECT_EQ(console::queued_key_count(), 0);
+    EXPECT_FALSE(console::close_request.load());
+    console::pause_flag.store(false);
+    console::key_pressed(c.key);
+    console::key_released(c.key);
+    EXPECT_EQ(console::take_key(), c.expected);
+    // A modifier taken as held goes with its release, as one pressed here.
+    for (NamedKey m : c.held) console::key_released(Key::of(m));
+    EXPECT_EQ(nothing_held(), "nothing");
+  }
+  // Alt pressed while another window had the keys, F4 pressed here: the
+  // stop key.
+  console::keyboard_reset();
+  console::run_control_reset();
+  console::modifiers_down_at_press(alt);
+  EXPECT_FALSE(console::close_request.load());
+  console::key_pressed(Key::of(NamedKey::f4));
+  EXPECT_TRUE(console::close_request.load());
+  EXPECT_EQ(console::queued_key_count(), 0);
+}
+
 TEST_F(KeyboardTest, WindowThreadAndProgramThreadShareTheQueue) {
   constexpr int total = 3000;
   std::thread window([] {

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -250,6 +251,17 @@ TEST(SerialLineTest, SettingsBecomeTheLineAttributes) {
   }
   termios t{};
   EXPECT_FALSE(console::make_line_settings(console::parse_serial_name("COM1:1234").settings, t));
+  // Data bits that no name gives: refused, the line left as it was.
+  for (const int bits : {4, 9, 0, -1, std::numeric_limits<int>::min(),
+                         std::numeric_limits<int>::max()}) {
+    SCOPED_TRACE(bits);
+    console::SerialSettings s = console::parse_serial_name("COM1:9600,N,8,1").settings;
+    s.data_bits = bits;
+    termios line{};
+    line.c_cflag = CS8;
+    EXPECT_FALSE(console::make_line_settings(s, line));
+    EXPECT_EQ(line.c_cflag, static_cast<tcflag_t>(CS8));
+  }
 }
 
 // A pseudo-terminal takes only 8 data bits without parity: these reach its

@@ -12,26 +12,41 @@ namespace {
 
 using WireToEvent = Bool (*)(Display*, XEvent*, xEvent*);
 
-struct CloseBox {
+struct WindowClose {
   Display* display = nullptr;
   Window window = 0;
   Atom wm_protocols = 0;
   Atom wm_delete_window = 0;
   void (*on_close)() = nullptr;
-  WireToEvent original = nullptr;
+  void (*on_destroyed)() = nullptr;
+  WireToEvent original_client_message = nullptr;
+  WireToEvent original_destroy_notify = nullptr;
 };
 
-CloseBox close_box;
+WindowClose window_close;
 
 // Runs for every ClientMessage that Xlib reads from the server: builds the
 // event as Xlib would, and drops it when it is the close message.
 Bool client_message_to_event(Display* display, XEvent* event, xEvent* wire) {
-  const Bool keep = close_box.original(display, event, wire);
-  if (keep && display == close_box.display && event->type == ClientMessage &&
-      event->xclient.window == close_box.window &&
-      event->xclient.message_type == close_box.wm_protocols && event->xclient.format == 32 &&
-      static_cast<Atom>(event->xclient.data.l[0]) == close_box.wm_delete_window) {
-    close_box.on_close();
+  const Bool keep = window_close.original_client_message(display, event, wire);
+  if (keep && display == window_close.display && event->type == ClientMessage &&
+      event->xclient.window == window_close.window &&
+      event->xclient.message_type == window_close.wm_protocols && event->xclient.format == 32 &&
+      static_cast<Atom>(event->xclient.data.l[0]) == window_close.wm_delete_window) {
+    window_close.on_close();
+    return False;
+  }
+  return keep;
+}
+
+// Runs for every DestroyNotify that Xlib reads: the window's own is seen
+// here, in the order of the window's other events, before any frame that
+// the loop would draw after reading it.
+Bool destroy_notify_to_event(Display* display, XEvent* event, xEvent* wire) {
+  const Bool keep = window_close.original_destroy_notify(display, event, wire);
+  if (keep && display == window_close.display && event->type == DestroyNotify &&
+      event->xdestroywindow.window == window_close.window) {
+    window_close.on_destroyed();
     return False;
   }
   return keep;
@@ -39,14 +54,19 @@ Bool client_message_to_event(Display* display, XEvent* event, xEvent* wire) {
 
 }  // namespace
 
-void intercept_close_box(Display* display, Window window, void (*on_close)()) {
-  close_box.display = display;
-  close_box.window = window;
-  close_box.on_close = on_close;
-  close_box.wm_protocols = XInternAtom(display, "WM_PROTOCOLS", False);
-  close_box.wm_delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
+void intercept_window_close(Display* display, Window window, void (*on_close)(),
+                            void (*on_destroyed)()) {
+  window_close.display = display;
+  window_close.window = window;
+  window_close.on_close = on_close;
+  window_close.on_destroyed = on_destroyed;
+  window_close.wm_protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+  window_close.wm_delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
   XLockDisplay(display);
-  close_box.original = XESetWireToEvent(display, ClientMessage, client_message_to_event);
+  window_close.original_client_message =
+      XESetWireToEvent(display, ClientMessage, client_message_to_event);
+  window_close.original_destroy_notify =
+      XESetWireToEvent(display, DestroyNotify, destroy_notify_to_event);
   XUnlockDisplay(display);
 }
 

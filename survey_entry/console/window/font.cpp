@@ -46,9 +46,13 @@ std::optional<Font> parse_psf_font(const std::uint8_t* data, std::size_t size, s
 }
 
 std::optional<Font> load_psf_font(const std::string& path, std::string& error) {
+  // When the opening itself failed, errno says why; a failure of zlib's
+  // own may leave it untouched, so a value from before must not be taken
+  // for the reason.
+  errno = 0;
   gzFile file = gzopen(path.c_str(), "rb");
   if (file == nullptr) {
-    error = errno != 0 ? std::strerror(errno) : "cannot open";
+    error = errno != 0 ? std::strerror(errno) : "the file cannot be opened";
     return std::nullopt;
   }
   std::vector<std::uint8_t> bytes;

@@ -15,7 +15,6 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -88,6 +87,9 @@ struct WindowState {
   // failure would cost one more frame, not a loop of them.
   std::atomic<bool> repaint_requested{false};
   bool repair_by_swap = false;
+  // Set when another client has destroyed the window (on the window
+  // thread, inside Xlib): from then on nothing is drawn or copied to it.
+  std::atomic<bool> window_gone{false};
 };
 
 WindowState& state() {
@@ -107,6 +109,17 @@ WindowState& state() {
 // stop sequence ends the process.
 void request_close() { close_request.store(true); }
 
+// The window destroyed by another client is the window closed: the close
+// request, as for the close box. The run ends as a stop ends it (after the
+// answer, while an error box is up), and until then no frame is drawn to a
+// window that is gone.
+void window_destroyed() {
+  state().window_gone.store(true, std::memory_order_relaxed);
+  request_close();
+}
+
+bool window_gone() { return state().window_gone.load(std::memory_order_relaxed); }
+
 std::uint64_t frame_counter_now() {
   const auto elapsed = std::chrono::steady_clock::now() - state().start;
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
@@ -119,7 +132,7 @@ void present_changed_rows();
 // blinks) the blink phase differ from the frame shown.
 void refresh_frame() {
   WindowState& s = state();
-  if (pause_flag.load()) return;
+  if (pause_flag.load() || window_gone()) return;
   const bool phase = blink_phase_of(frame_counter_now());
   ScreenSnapshot snapshot = take_screen_snapshot();
   const bool blinks = snapshot_blinks(snapshot);
@@ -154,7 +167,7 @@ void refresh_frame() {
 // on no frame is shown; the key that ends it wakes the loop.
 int sleep_timeout_ms() {
   WindowState& s = state();
-  if (pause_flag.load() || !s.shown_blinks) return -1;
+  if (pause_flag.load() || window_gone() || !s.shown_blinks) return -1;
   const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now() - s.start)
                            .count();
@@ -252,6 +265,7 @@ bool resize_pending() {
 // X error.
 void display_callback() {
   WindowState& s = state();
+  if (window_gone()) return;
   upload_changed_rows();
   s.upload_first = s.upload_end = 0;
   // The frame covers the whole window, so nothing needs clearing first.
@@ -330,11 +344,6 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
   s.font = &font;
   s.start = std::chrono::steady_clock::now();
 
-  // Mesa's software renderer starts one worker thread per core, and waking
-  // them for a strip of a few rows (a cursor blink, an echoed key) costs
-  // more than drawing it: unless the user has chosen a count, it draws on
-  // this thread alone. Other renderers ignore the variable.
-  setenv("LP_NUM_THREADS", "0", 0);
   // freeglut reports a display it cannot open (or one without GLX) through
   // its error function, which ends the run with the start failure's code.
   glutInitErrorFunc(glut_error);
@@ -385,7 +394,7 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
     std::perror("survey_entry: eventfd");
     _exit(exit_code::no_display);
   }
-  intercept_close_box(s.display, s.window, request_close);
+  intercept_window_close(s.display, s.window, request_close, window_destroyed);
   set_x_error_listener(s.display, repaint_after_x_error);
   glutDisplayFunc(display_callback);
   glutReshapeFunc(reshape_callback);
@@ -424,6 +433,10 @@ void serve_program_window() {
     // point posts a new one, so none is lost.
     s.wake_posted.exchange(false, std::memory_order_acquire);
     drain_wake_fd();
+    // What the server has sent is read before a frame is drawn (the queue
+    // is empty here: the last pass took every event), so that the window's
+    // destruction, once the server has sent it, stops the frames first.
+    XEventsQueued(s.display, QueuedAfterReading);
     if (s.repaint_requested.exchange(false, std::memory_order_relaxed)) {
       s.back_buffer_fits = false;
       s.repair_by_swap = true;

@@ -24,7 +24,9 @@ void wake_program_window();
 
 // Serves the window on the calling thread, the window thread, until the
 // process ends: draws each change of the screen, blinks, and turns the close
-// box into the close request (the window stays open).
+// box into the close request (the window stays open). The window destroyed
+// by another client is the window closed: the close request too, and no
+// frame is drawn from then on.
 [[noreturn]] void serve_program_window();
 
 // Whether the OpenGL context offers framebuffer objects (tested when the

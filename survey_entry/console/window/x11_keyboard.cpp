@@ -140,6 +140,20 @@ bool combination_held() {
   return false;
 }
 
+bool is_shift_ctrl_or_alt(NamedKey k) {
+  switch (k) {
+    case NamedKey::left_shift:
+    case NamedKey::right_shift:
+    case NamedKey::left_ctrl:
+    case NamedKey::right_ctrl:
+    case NamedKey::left_alt:
+    case NamedKey::right_alt:
+      return true;
+    default:
+      return false;
+  }
+}
+
 class X11Keyboard {
  public:
   X11Keyboard(Display* display, Window window, std::string locale)
@@ -159,6 +173,7 @@ class X11Keyboard {
       num_lock_mask_ = XkbKeysymToModifiers(display_, XK_Num_Lock);
       if (num_lock_mask_ == 0) num_lock_mask_ = Mod2Mask;
     }
+    find_alt_masks();
     XSelectInput(display_, window_, KeyPressMask | KeyReleaseMask | FocusChangeMask);
     if (have_xkb_) {
       XkbStateRec state{};
@@ -195,15 +210,20 @@ class X11Keyboard {
           break;
         case KeyRelease:
           if (!detectable_repeat_ && is_repeat_release(event.xkey)) break;
-          release(event.xkey.keycode);
+          released(event.xkey);
           break;
         case MappingNotify:
           XRefreshKeyboardMapping(&event.xmapping);
+          find_alt_masks();
           break;
         case FocusOut:
-          // Keys released while another window has the focus never come
-          // here: let go of everything held, so no modifier stays stuck.
-          if (event.xfocus.detail != NotifyInferior && event.xfocus.detail != NotifyPointer) {
+          // Keys released while they go to another window never come here:
+          // let go of everything held, so no key stays stuck. Every detail
+          // but one means the keys no longer come to this window (with the
+          // focus following the pointer, NotifyPointer: the pointer has
+          // left it); NotifyInferior is the focus moved into a child of it,
+          // whose keys still come here.
+          if (event.xfocus.detail != NotifyInferior) {
             for (unsigned code = 0; code < down_.size(); ++code) release(code);
             composer_->reset();
           }
@@ -220,6 +240,9 @@ class X11Keyboard {
 
  private:
   void press(XKeyEvent& event) {
+    // Whatever this window missed while the keys went elsewhere, the press
+    // carries the modifiers that the server says are down.
+    modifiers_down_at_press(modifiers_down(event.state));
     // The character as typed with Shift, Caps Lock and AltGr, but without
     // Ctrl and Alt: the console's key table applies those.
     XKeyEvent plain = event;
@@ -270,6 +293,21 @@ class X11Keyboard {
     key_pressed(key);
   }
 
+  // A release event. A modifier taken as held at a press (pressed while
+  // the keys went to another window) has no press here: its release is
+  // known by the key's keysym.
+  void released(const XKeyEvent& event) {
+    if (event.keycode < down_.size() && !down_[event.keycode]) {
+      XKeyEvent plain = event;
+      KeySym sym = NoSymbol;
+      std::array<char, 16> text{};
+      XLookupString(&plain, text.data(), static_cast<int>(text.size()), &sym, nullptr);
+      const std::optional<Key> key = key_for_keysym(sym, false);
+      if (key && is_shift_ctrl_or_alt(key->named)) key_released(*key);
+    }
+    release(event.keycode);
+  }
+
   void release(unsigned keycode) {
     if (keycode < step_down_.size()) step_down_[keycode] = false;
     if (keycode >= down_.size() || !down_[keycode]) return;
@@ -286,6 +324,33 @@ class X11Keyboard {
     XPeekEvent(display_, &next);
     return next.type == KeyPress && next.xkey.keycode == event.keycode &&
            next.xkey.time == event.time;
+  }
+
+  // The modifier masks of Alt and of AltGr in the keyboard map of the
+  // moment. Alt without a mask of its own is taken as Mod1; AltGr may have
+  // none (modifiers_down then leaves the right Alt as the presses made it).
+  void find_alt_masks() {
+    alt_mask_ = 0;
+    altgr_mask_ = 0;
+    if (have_xkb_) {
+      for (KeySym sym : {XK_Alt_L, XK_Alt_R, XK_Meta_L, XK_Meta_R}) {
+        alt_mask_ |= XkbKeysymToModifiers(display_, sym);
+      }
+      for (KeySym sym : {XK_ISO_Level3_Shift, XK_Mode_switch}) {
+        altgr_mask_ |= XkbKeysymToModifiers(display_, sym);
+      }
+    }
+    if (alt_mask_ == 0) alt_mask_ = Mod1Mask;
+  }
+
+  ModifiersDown modifiers_down(unsigned state) const {
+    ModifiersDown down;
+    down.shift = (state & ShiftMask) != 0;
+    down.ctrl = (state & ControlMask) != 0;
+    down.alt = (state & alt_mask_) != 0;
+    down.altgr = altgr_mask_ != 0 ? (state & altgr_mask_) != 0
+                                  : key_is_held(Key::of(NamedKey::right_alt));
+    return down;
   }
 
   void locks_changed(unsigned locked) {
@@ -315,6 +380,8 @@ class X11Keyboard {
   int xkb_event_ = 0;
   bool detectable_repeat_ = false;
   unsigned num_lock_mask_ = Mod2Mask;
+  unsigned alt_mask_ = Mod1Mask;
+  unsigned altgr_mask_ = 0;
   bool caps_on_ = false;
   bool num_on_ = false;
   bool num_lock_pressed_ = false;  // a Ctrl+Num Lock press not yet followed by its change
@@ -327,17 +394,19 @@ class X11Keyboard {
 
 }  // namespace
 
-void start_x11_keyboard(unsigned long window, const char* display_name) {
+bool start_x11_keyboard(unsigned long window, const char* display_name) {
   Display* display = XOpenDisplay(display_name);
   if (display == nullptr) {
-    std::fprintf(stderr, "survey_entry: cannot open the display for the keyboard\n");
-    return;
+    std::fprintf(stderr, "survey_entry: cannot open the display %s for the keyboard\n",
+                 XDisplayName(display_name));
+    return false;
   }
   // The reader lives for the whole run, as its thread does.
   static X11Keyboard* keyboard = nullptr;
   keyboard = new X11Keyboard(display, static_cast<Window>(window), environment_locale());
   keyboard->open();
   std::thread([reader = keyboard] { reader->run(); }).detach();
+  return true;
 }
 
 }  // namespace console

@@ -12,6 +12,12 @@
 // sequences are composed with the compose table of the user's locale
 // (key_compose.h): a composed character is reported as the press of the key
 // that ended the sequence; the presses before it report no key.
+//
+// Keys may go to another window between two presses here (the focus taken
+// elsewhere, or following the pointer out of the window): every key held
+// is let go when the focus leaves, and each press first brings Shift, Ctrl
+// and Alt (AltGr as the right Alt) in line with the modifiers that the
+// server says are down at that press.
 #pragma once
 
 namespace console {
@@ -20,9 +26,9 @@ namespace console {
 // the key reader thread, over a connection of its own to display_name, the display the window was
 // opened on (not $DISPLAY as such: a -display argument names another one).
 // The lock states of the moment are reported on the calling thread before
-// the key reader thread starts. When the display cannot be opened, says so
-// on stderr and returns; keys then do not reach the console. Call once,
-// after the window exists.
-void start_x11_keyboard(unsigned long window, const char* display_name);
+// the key reader thread starts. When the display cannot be opened (the
+// server refuses one more client), says so on stderr and returns false,
+// starting nothing. Call once, after the window exists.
+bool start_x11_keyboard(unsigned long window, const char* display_name);
 
 }  // namespace console

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <new>
 #include <set>
 #include <tuple>
 #include <utility>
@@ -33,13 +34,20 @@ Registry& registry() {
   return instance;
 }
 
-int report_x_error(Display* display, XErrorEvent* error) {
+// Called by Xlib, which no exception may reach.
+int report_x_error(Display* display, XErrorEvent* error) noexcept {
   Registry& r = registry();
   bool first = false;
   void (*listener)() = nullptr;
   {
     const std::lock_guard lock(r.mutex);
-    first = r.reported.emplace(error->error_code, error->request_code, error->minor_code).second;
+    try {
+      first = r.reported.emplace(error->error_code, error->request_code, error->minor_code).second;
+    } catch (const std::bad_alloc&) {
+      // No memory to remember the kind by: reported again each time it
+      // comes, rather than never.
+      first = true;
+    }
     for (const auto& [listened, call] : r.listeners) {
       if (listened == display) listener = call;
     }

@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   XSetInputFocus(display, window, RevertToParent, CurrentTime);
   XSync(display, False);
 
-  console::start_x11_keyboard(window, DisplayString(display));
+  if (!console::start_x11_keyboard(window, DisplayString(display))) return 1;
   std::printf("ready\n");
   std::fflush(stdout);
 

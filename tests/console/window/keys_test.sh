@@ -163,6 +163,33 @@ kill "$other_pid" 2>/dev/null
 wait "$other_pid" 2>/dev/null
 rm -f "$other_out"
 
+# The focus following the pointer (no window manager, or one that gives the
+# focus to the window under the pointer): a modifier pressed in the probe,
+# the pointer moved out, the modifier released there, the pointer moved
+# back: the next digit arrives plain. Then the other way round: Ctrl
+# pressed outside, the pointer moved in: the next key carries Ctrl, and
+# Ctrl's release here lets go of it.
+python3 "$here/x_clients.py" focus-pointer-root || fail "no pointer-root focus"
+inside=(mousemove --window "$probe_window" 160 100)
+outside=(mousemove 900 700)
+for c in "Ctrl|ctrl|n27" "Alt|alt|n29"; do
+  IFS='|' read -r name key held <<<"$c"
+  name="$name released outside, the focus following the pointer"
+  xdotool "${inside[@]}"
+  xdotool keydown "$key"
+  expect_held "$name" "$held"
+  xdotool "${outside[@]}"
+  xdotool keyup "$key"
+  xdotool "${inside[@]}"
+  expect "$name, then 1" 31 key 1
+  expect_released "$name, then 1"
+done
+xdotool "${outside[@]}" keydown ctrl "${inside[@]}"
+expect "Ctrl pressed outside, then a" 01 key a
+xdotool keyup ctrl
+expect_released "Ctrl pressed outside, released inside"
+expect "Ctrl pressed outside and released, then a" 61 key a
+
 grep -qx close "$out" && fail "a key that is no stop key raised the close request"
 stop_probe
 
