@@ -24,15 +24,16 @@ show() {
   BOX=$(wait_window '^Probe box$') || fail "$1: no box"
 }
 
+# probe_gone: the probe's process has ended.
+probe_gone() {
+  ! kill -0 "$PROBE" 2>/dev/null
+}
+
 # ended WHAT CODE OUTPUT: the probe ended within 5 s with CODE and printed
 # OUTPUT.
 ended() {
-  local i code
-  for i in $(seq 1 100); do
-    kill -0 "$PROBE" 2>/dev/null || break
-    sleep 0.05
-  done
-  kill -0 "$PROBE" 2>/dev/null && { kill -9 "$PROBE"; fail "$1: the probe still waits"; }
+  local code
+  wait_until 5 probe_gone || { kill -9 "$PROBE"; fail "$1: the probe still waits"; }
   wait "$PROBE"
   code=$?
   [[ $code == "$2" && "$(cat "$out/stdout")" == "$3" ]] ||

@@ -27,15 +27,17 @@ going_on() {
   ! grep -qi "x error" "$RUN_DIR/stderr" || fail "$1: $(cat "$RUN_DIR/stderr")"
 }
 
+# frame_shown ROWS: the window shows the 25 ROWS, scaled to its size.
+frame_shown() {
+  tool expect-frame "$WID" scaled <<<"$1" >/dev/null
+}
+
 # shows_frame WHAT: stdin's 25 rows are, within 3 s, what the window shows,
 # scaled to its size.
 shows_frame() {
-  local rows i
+  local rows
   rows=$(cat)
-  for i in $(seq 1 30); do
-    tool expect-frame "$WID" scaled <<<"$rows" >/dev/null && return 0
-    sleep 0.1
-  done
+  wait_until 3 frame_shown "$rows" && return 0
   tool expect-frame "$WID" scaled <<<"$rows" || fail "$1: the picture"
 }
 
@@ -107,10 +109,10 @@ code=$(wait_exit 5)
 openbox --sm-disable --config-file /etc/xdg/openbox/rc.xml >/dev/null 2>&1 &
 WM_PID=$!
 PROGRAM_PIDS+=("$WM_PID")
-for i in $(seq 1 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
-  sleep 0.05
-done
+wm_running() {
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"
+}
+wait_until 5 wm_running
 start_program "$1"
 tool wait-row "$WID" 23 " CONSULTE" || fail "no menu under openbox"
 xdotool windowsize --sync "$WID" 1000 700

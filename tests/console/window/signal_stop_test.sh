@@ -31,36 +31,37 @@ shown_file() {
   od -An -c "$RUN_DIR/out.txt" 2>&1 | tr -s ' '
 }
 
-# wait_file BYTES [SECONDS]: waits until out.txt holds BYTES (printf %b).
+# file_holds BYTES: out.txt holds BYTES (printf %b).
+file_holds() {
+  cmp -s <(printf '%b' "$1") "$RUN_DIR/out.txt"
+}
+
+# wait_file BYTES [SECONDS]: waits until out.txt holds BYTES.
 wait_file() {
-  local i
-  for i in $(seq 1 $((${2:-5} * 20))); do
-    cmp -s <(printf '%b' "$1") "$RUN_DIR/out.txt" && return 0
-    sleep 0.05
-  done
-  return 1
+  wait_until "${2:-5}" file_holds "$1"
 }
 
-# wait_screen ROW PATTERN: waits until row ROW of the window matches the
+# screen_row_matches ROW PATTERN: row ROW of the window matches the
 # extended regular expression PATTERN.
-wait_screen() {
-  local i
-  for i in $(seq 1 100); do
-    tool text "$WID" 2>/dev/null | sed -n "$1p" | grep -Eq -- "$2" && return 0
-    sleep 0.05
-  done
-  return 1
+screen_row_matches() {
+  tool text "$WID" 2>/dev/null | sed -n "$1p" | grep -Eq -- "$2"
 }
 
-# wait_signal_taken SIGNAL: waits until no signal of the process is pending
-# any more (the signal thread has taken it).
+# wait_screen ROW PATTERN: waits until row ROW of the window matches
+# PATTERN.
+wait_screen() {
+  wait_until 5 screen_row_matches "$1" "$2"
+}
+
+# no_signal_pending: no signal of the process is pending (the signal
+# thread has taken those sent).
+no_signal_pending() {
+  grep -Eq '^ShdPnd:\s+0+$' "/proc/$(program_pid)/status" 2>/dev/null
+}
+
+# wait_signal_taken SIGNAL: waits until the signal thread has taken SIGNAL.
 wait_signal_taken() {
-  local i
-  for i in $(seq 1 100); do
-    grep -Eq '^ShdPnd:\s+0+$' "/proc/$(program_pid)/status" 2>/dev/null && return 0
-    sleep 0.05
-  done
-  fail "SIG$1 is still pending"
+  wait_until 5 no_signal_pending || fail "SIG$1 is still pending"
 }
 
 # Each stop signal in a question, with two records written and the next
@@ -138,7 +139,7 @@ tool wait-row "$WID" 23 " CONSULTE" 30 || fail "slow writes: no menu"
 xdotool key 4
 tool wait-row "$WID" 3 "Nome do Ficheiro :" || fail "slow writes: no file question"
 type_answers out.txt job 2
-for i in $(seq 1 100); do [[ -s "$RUN_DIR/out.txt" ]] && break; sleep 0.05; done
+wait_until 5 test -s "$RUN_DIR/out.txt"
 at_signal=$(shown_file)
 kill -s TERM "$(program_pid)"
 code=$(wait_exit 10)
