@@ -12,6 +12,9 @@ if [[ ! -x "$probe" ]]; then
 fi
 source "$here/xvfb_lib.sh"
 start_xvfb
+# The keysyms below that the layout lacks, each on a keycode of its own
+# before the probe reads the keymap.
+bind_keysyms eacute nobreakspace ydiaeresis 0x100009f U0100
 
 source "$here/probe_lib.sh"
 
