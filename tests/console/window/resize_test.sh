@@ -27,18 +27,10 @@ going_on() {
   ! grep -qi "x error" "$RUN_DIR/stderr" || fail "$1: $(cat "$RUN_DIR/stderr")"
 }
 
-# frame_shown ROWS: the window shows the 25 ROWS, scaled to its size.
-frame_shown() {
-  tool expect-frame "$WID" scaled <<<"$1" >/dev/null
-}
-
 # shows_frame WHAT: stdin's 25 rows are, within 3 s, what the window shows,
 # scaled to its size.
 shows_frame() {
-  local rows
-  rows=$(cat)
-  wait_until 3 frame_shown "$rows" && return 0
-  tool expect-frame "$WID" scaled <<<"$rows" || fail "$1: the picture"
+  wait_frame "$1" scaled
 }
 
 start_program "$1"

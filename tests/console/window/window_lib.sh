@@ -14,6 +14,11 @@
 #   wait_window NAME     prints the id of a window named NAME (a regular
 #                        expression) once there is one
 #   menu_frame           prints the menu's 25 rows for tool expect-frame
+#   wait_frame WHAT [scaled]  waits until the window shows stdin's 25 rows
+#                        (as for tool expect-frame); fails, saying what it
+#                        shows, when it has not within 3 s. Give it the rows
+#                        with < <(...), not through a pipe, whose subshell
+#                        would keep its fail from ending the test
 #   tool ARGS...         runs screen_tool.py
 #   fail, wait_until     from test_lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
@@ -104,6 +109,18 @@ window_id() {
   local id
   id=$(xdotool search --name "$1" 2>/dev/null | head -1)
   [[ -n "$id" ]] && echo "$id"
+}
+
+# frame_shown ROWS [scaled]: the window shows the 25 ROWS.
+frame_shown() {
+  tool expect-frame "$WID" ${2:+"$2"} <<<"$1" >/dev/null
+}
+
+wait_frame() {
+  local rows
+  rows=$(cat)
+  wait_until 3 frame_shown "$rows" ${2:+"$2"} && return 0
+  tool expect-frame "$WID" ${2:+"$2"} <<<"$rows" || fail "$1: the picture"
 }
 
 # The menu as the window shows it: 25 rows "ATTR|TEXT" for tool expect-frame.
