@@ -100,6 +100,44 @@ for case in "menu TERM 0" "end-prompt INT 0" "menu QUIT 131"; do
   [[ -z "$(made_files)" ]] || fail "SIG$signal at the $where made: $(made_files)"
 done
 
+# Stopped and continued (Ctrl+Z and fg in the terminal, SIGSTOP and
+# SIGCONT): the signal thread's wait fails with EINTR, and it waits again:
+# the run goes on, and a SIGTERM after it still ends the run. The key and
+# the SIGTERM come once the thread has been seen stopped and then back in
+# its wait (or gone).
+# signal_thread: the thread of the program that waits for the stop signals.
+signal_thread() {
+  local wchan
+  wchan=$(grep -l sigtimedwait /proc/"$(program_pid)"/task/*/wchan 2>/dev/null | head -1)
+  [[ -n $wchan ]] && basename "$(dirname "$wchan")"
+}
+# thread_state TID: the state letter of the program's thread TID (none once
+# the thread is gone).
+thread_state() {
+  awk '{ print $3 }' "/proc/$(program_pid)/task/$1/stat" 2>/dev/null
+}
+thread_stopped() {
+  [[ $(thread_state "$1") == T ]]
+}
+thread_waits_again() {
+  [[ ! -e /proc/$(program_pid)/task/$1 ]] ||
+    { [[ $(thread_state "$1") == S ]] && grep -q sigtimedwait "/proc/$(program_pid)/task/$1/wchan"; }
+}
+start_program "$1"
+tool wait-row "$WID" 23 " CONSULTE" || fail "SIGSTOP: no menu"
+tid=$(wait_until 5 signal_thread) || fail "SIGSTOP: no thread waits for the stop signals"
+kill -s STOP "$(program_pid)"
+wait_until 5 thread_stopped "$tid" || fail "SIGSTOP did not stop the program"
+kill -s CONT "$(program_pid)"
+wait_until 5 thread_waits_again "$tid" || fail "SIGCONT: the signal thread is not back in its wait"
+xdotool key 1
+tool wait-row "$WID" 3 "Nome do Ficheiro :" ||
+  fail "after Ctrl+Z and fg (SIGSTOP, SIGCONT) the run does not go on: $(cat "$RUN_DIR/stderr")"
+kill -s TERM "$(program_pid)"
+code=$(wait_exit 5)
+[[ "$code" == 0 ]] ||
+  fail "SIGTERM after Ctrl+Z and fg (SIGSTOP, SIGCONT): exit code $code"
+
 # Started with SIGINT ignored (as a background job of this script): SIGINT
 # changes nothing, and the close box still ends the run.
 PROGRAM_ENV=()
