@@ -62,6 +62,22 @@ kill -0 "$PROBE" 2>/dev/null || fail "the close button answered a Yes/No box"
 xdotool windowclose "$BOX"
 ended "Yes/No box after its close button" 0 no
 
+# A press on Yes, dragged onto No and released there, gives no answer, as
+# on any desktop's buttons: the box stays, and a click on Yes answers it.
+# button_centre N: "X Y", the middle of button N (0 Yes, 1 No) in the box.
+button_centre() {
+  local rect
+  read -r -a rect <<<"$(xprop -id "$BOX" _SURVEY_BOX_BUTTONS | sed 's/.*= //; s/,//g')"
+  echo "$((rect[$1 * 4] + rect[$1 * 4 + 2] / 2)) $((rect[$1 * 4 + 1] + rect[$1 * 4 + 3] / 2))"
+}
+show yes_no
+read -r yes_x yes_y <<<"$(button_centre 0)"
+read -r no_x no_y <<<"$(button_centre 1)"
+xdotool mousemove --window "$BOX" "$yes_x" "$yes_y" mousedown 1 \
+  mousemove --window "$BOX" "$no_x" "$no_y" mouseup 1 \
+  mousemove --window "$BOX" "$yes_x" "$yes_y" click 1
+ended "a press on Yes released on No (no answer), then a click on Yes" 0 yes
+
 # The whole display gone while a box is up.
 show yes_no
 kill "$XVFB_PID"
