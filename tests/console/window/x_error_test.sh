@@ -51,6 +51,7 @@ RUN_DIRS+=("$copy_log")
 # One copy refused, the one that shows the file question after the menu:
 # the picture is repaired at once, and the whole window shows the question.
 arm=$(mktemp -u)
+RUN_DIRS+=("$arm")
 PROGRAM_ENV=(LD_PRELOAD="$shim" X_ERROR_SHIM_MODE="copy-after:$arm")
 start_program "$1"
 tool wait-row "$WID" 23 " CONSULTE" || fail "refused copy: no menu"
