@@ -8,7 +8,7 @@ packages=(
   libxkbcommon-dev
   libgtest-dev libbenchmark-dev
   console-data zlib1g-dev
-  xvfb xdotool x11-utils x11-xkb-utils xauth imagemagick python3 gdb strace openbox
+  xvfb xdotool x11-utils x11-xkb-utils x11-xserver-utils xauth imagemagick python3 gdb strace openbox
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -172,11 +172,22 @@ RoutineRun::~RoutineRun() {
   delete state_;
 }
 
-void wait_for_stop_flag() {
-  if (!console::wait_until([] { return console::stop_flag.load(std::memory_order_acquire); },
-                           console::WaitClock::now() + std::chrono::seconds(5))) {
-    ADD_FAILURE() << "the stop thread set no stop flag within 5 s";
+bool wait_for_stop_flag() {
+  // The stop flag alone is not enough: until the event flag follows it, a
+  // statement boundary reads no event and the routine goes on past it. Only
+  // the program thread takes the event flag, so while it is held here the
+  // flag set means the stop's own store (or an earlier event's, which the
+  // check takes together with the stop).
+  if (console::wait_until(
+          [] {
+            return console::stop_flag.load(std::memory_order_acquire) &&
+                   console::event_pending.load(std::memory_order_acquire);
+          },
+          console::WaitClock::now() + std::chrono::seconds(5))) {
+    return true;
   }
+  ADD_FAILURE() << "the stop thread raised no stop (stop flag, then event flag) within 5 s";
+  return false;
 }
 
 void Gate::wait() const {

@@ -42,10 +42,13 @@ class Gate {
   std::atomic<bool> open_{false};
 };
 
-// On the program thread, inside a statement: waits until the stop thread
-// has turned a close request into the stop flag (at most 5 s, so that a
-// broken stop sequence fails the test instead of holding it).
-void wait_for_stop_flag();
+// Waits until the stop thread has turned a close request into the stop:
+// the stop flag and, raised after it, the event flag, so that the program
+// thread halts at its next statement boundary. At most 5 s, so that a
+// broken stop sequence fails the test (false, and a failure added) instead
+// of holding it. On the program thread, inside a statement, or on the
+// test's thread while the routine is held there.
+bool wait_for_stop_flag();
 
 class RoutineRun {
  public:

@@ -24,15 +24,16 @@ show() {
   BOX=$(wait_window '^Probe box$') || fail "$1: no box"
 }
 
+# probe_gone: the probe's process has ended.
+probe_gone() {
+  ! kill -0 "$PROBE" 2>/dev/null
+}
+
 # ended WHAT CODE OUTPUT: the probe ended within 5 s with CODE and printed
 # OUTPUT.
 ended() {
-  local i code
-  for i in $(seq 1 100); do
-    kill -0 "$PROBE" 2>/dev/null || break
-    sleep 0.05
-  done
-  kill -0 "$PROBE" 2>/dev/null && { kill -9 "$PROBE"; fail "$1: the probe still waits"; }
+  local code
+  wait_until 5 probe_gone || { kill -9 "$PROBE"; fail "$1: the probe still waits"; }
   wait "$PROBE"
   code=$?
   [[ $code == "$2" && "$(cat "$out/stdout")" == "$3" ]] ||
@@ -60,6 +61,22 @@ sleep 0.5
 kill -0 "$PROBE" 2>/dev/null || fail "the close button answered a Yes/No box"
 xdotool windowclose "$BOX"
 ended "Yes/No box after its close button" 0 no
+
+# A press on Yes, dragged onto No and released there, gives no answer, as
+# on any desktop's buttons: the box stays, and a click on Yes answers it.
+# button_centre N: "X Y", the middle of button N (0 Yes, 1 No) in the box.
+button_centre() {
+  local rect
+  read -r -a rect <<<"$(xprop -id "$BOX" _SURVEY_BOX_BUTTONS | sed 's/.*= //; s/,//g')"
+  echo "$((rect[$1 * 4] + rect[$1 * 4 + 2] / 2)) $((rect[$1 * 4 + 1] + rect[$1 * 4 + 3] / 2))"
+}
+show yes_no
+read -r yes_x yes_y <<<"$(button_centre 0)"
+read -r no_x no_y <<<"$(button_centre 1)"
+xdotool mousemove --window "$BOX" "$yes_x" "$yes_y" mousedown 1 \
+  mousemove --window "$BOX" "$no_x" "$no_y" mouseup 1 \
+  mousemove --window "$BOX" "$yes_x" "$yes_y" click 1
+ended "a press on Yes released on No (no answer), then a click on Yes" 0 yes
 
 # The whole display gone while a box is up.
 show yes_no

@@ -15,11 +15,8 @@ PROGRAM_ENV=(LANG=pt_PT)
 
 # The line at start is there when stderr is open.
 start_program "$BINARY"
-for _ in $(seq 1 100); do
-  grep -q "no compose table" "$RUN_DIR/stderr" && break
-  sleep 0.05
-done
-grep -q "no compose table" "$RUN_DIR/stderr" || fail "no line on stderr at start with LANG=pt_PT"
+wait_until 5 grep -q "no compose table" "$RUN_DIR/stderr" ||
+  fail "no line on stderr at start with LANG=pt_PT"
 xdotool key ctrl+Pause
 [[ $(wait_exit 5) == 0 ]] || fail "the run with stderr open did not end"
 

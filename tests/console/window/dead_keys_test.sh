@@ -25,10 +25,7 @@ source "$here/xvfb_lib.sh"
 start_xvfb
 trap 'kill $XVFB_PID 2>/dev/null; wait $XVFB_PID 2>/dev/null; rm -rf "$test_home" "${out:-}"' EXIT
 # The layout of this test's own X server only.
-setxkbmap -layout pt -option compose:menu || {
-  echo "FAIL: setxkbmap pt" >&2
-  exit 1
-}
+setxkbmap -layout pt -option compose:menu || fail "setxkbmap pt"
 source "$here/probe_lib.sh"
 
 # ---------------------------------------------------------------------------
@@ -83,7 +80,7 @@ sleep 1.2
 xdotool keyup dead_acute key e
 wait_keys "$before" 1
 got=$(keys_after "$before")
-[[ "$got" == e9 ]] || fail "held dead key, then e: got '$got', want 'e9'"
+[[ "$got" == e9 ]] || fail_case "held dead key, then e: got '$got', want 'e9'"
 expect_released "held dead key"
 
 # A letter held after a dead key: the first press composes, its repeats are
@@ -97,7 +94,7 @@ got=$(keys_after "$before")
 first=${got%%,*}
 others=$(tr ',' '\n' <<<"${got#*,}" | grep -vcx 61)
 [[ "$first" == e3 && "$got" == *,* && $others -eq 0 ]] ||
-  fail "~ then a held: got '$got', want e3 then 61s"
+  fail_case "~ then a held: got '$got', want e3 then 61s"
 expect_released "~ then a held"
 
 # Dead key, Shift and the letter let go in any order.
@@ -106,8 +103,8 @@ expect "´ Shift E, released out of order" "c9" \
 expect_released "´ Shift E, released out of order"
 expect "after that, a plain letter" "65" key e
 
-grep -qx close "$out" && fail "a key that is no stop key raised the close request"
-grep -q "compose table" "$out" && fail "probe: $(grep "compose table" "$out")"
+grep -qx close "$out" && fail_case "a key that is no stop key raised the close request"
+grep -q "compose table" "$out" && fail_case "probe: $(grep "compose table" "$out")"
 stop_probe
 
 # Stop keys after a pending dead key: each still raises the close request.
@@ -117,10 +114,10 @@ expect_stop_keys dead_acute
 # 2. The real program: menu key 4, answers typed with dead keys, the file.
 
 if [[ -z "$BINARY" ]]; then
-  fail "no program given"
+  fail_case "no program given"
 else
   source "$here/window_lib.sh"
-  RUN_DIRS+=("$test_home")
+  RUN_DIRS+=("$test_home" "$out")
   unset LC_ALL LC_CTYPE LANG
   start_program "$BINARY"
   tool wait-row "$WID" 23 " CONSULTE" || fail "no menu"

@@ -33,13 +33,12 @@ click_button() {
   xdotool mousemove --window "$BOX" "$x" "$y" click 1
 }
 
+box_closed() {
+  ! window_exists "^$1\$"
+}
+
 box_gone() {
-  local i
-  for i in $(seq 1 100); do
-    window_exists "^$1\$" || return 0
-    sleep 0.05
-  done
-  fail "box $1 still open"
+  wait_until 5 box_closed "$1" || fail "box $1 still open"
 }
 
 open_missing_folder() {

@@ -12,6 +12,9 @@ if [[ ! -x "$probe" ]]; then
 fi
 source "$here/xvfb_lib.sh"
 start_xvfb
+# The keysyms below that the layout lacks, each on a keycode of its own
+# before the probe reads the keymap.
+bind_keysyms eacute nobreakspace ydiaeresis 0x100009f U0100
 
 source "$here/probe_lib.sh"
 
@@ -119,7 +122,7 @@ sleep 0.2
 got=$(keys_after "$before")
 n=$(tr ',' '\n' <<<"$got" | grep -c .)
 others=$(tr ',' '\n' <<<"$got" | grep -vcx 62)
-((n >= 3 && others == 0)) || fail "auto-repeat: got '$got'"
+((n >= 3 && others == 0)) || fail_case "auto-repeat: got '$got'"
 # Ctrl held while a letter repeats: every repeat is the control byte.
 before=$(wc -l <"$out")
 xdotool keydown ctrl keydown c
@@ -129,7 +132,7 @@ sleep 0.2
 got=$(keys_after "$before")
 n=$(tr ',' '\n' <<<"$got" | grep -c .)
 others=$(tr ',' '\n' <<<"$got" | grep -vcx 03)
-((n >= 3 && others == 0)) || fail "auto-repeat with Ctrl: got '$got'"
+((n >= 3 && others == 0)) || fail_case "auto-repeat with Ctrl: got '$got'"
 
 # A modifier held when the focus leaves (Alt+Tab) and released while
 # another window (a second probe) has it: the release never comes here, so
@@ -140,12 +143,9 @@ probe_window=$(xdotool getwindowfocus -f)
 other_out=$(mktemp)
 "$probe" 240 >"$other_out" 2>&1 &
 other_pid=$!
-for _ in $(seq 1 100); do
-  grep -q '^ready$' "$other_out" && break
-  sleep 0.05
-done
+wait_until 5 probe_ready "$other_out"
 other_window=$(xdotool getwindowfocus -f)
-[[ "$other_window" != "$probe_window" ]] || fail "the second window took no focus"
+[[ "$other_window" != "$probe_window" ]] || fail_case "the second window took no focus"
 for c in "Ctrl|ctrl|n27" "Alt|alt|n29"; do
   IFS='|' read -r name key held <<<"$c"
   name="$name held as the focus leaves"
@@ -190,7 +190,7 @@ xdotool keyup ctrl
 expect_released "Ctrl pressed outside, released inside"
 expect "Ctrl pressed outside and released, then a" 61 key a
 
-grep -qx close "$out" && fail "a key that is no stop key raised the close request"
+grep -qx close "$out" && fail_case "a key that is no stop key raised the close request"
 stop_probe
 
 # Stop keys: each raises the close request and queues nothing.

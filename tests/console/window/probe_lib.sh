@@ -17,35 +17,39 @@
 #                                 of its own: the close request, no key
 #   finish_probe_test MESSAGE      ends the test: exit 1 after failures, else
 #                                 prints MESSAGE
-#   fail MESSAGE                   counts a failure (see $failures)
+#   fail_case MESSAGE              says what failed, as fail does, and counts
+#                                 it (see $failures): the test goes on with
+#                                 its next case
+#   probe_ready FILE               whether a probe's output FILE says "ready"
+#   fail, wait_until               from test_lib.sh: fail ends the test at once
+source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
 out=$(mktemp)
 failures=0
 probe_pid=""
 
-fail() {
+fail_case() {
   echo "FAIL: $*" >&2
   failures=$((failures + 1))
+}
+
+probe_ready() {
+  grep -q '^ready$' "$1"
 }
 
 start_probe() {
   : >"$out"
   env "$@" "$probe" 240 >>"$out" 2>&1 &
   probe_pid=$!
-  local i
-  for i in $(seq 1 100); do
-    grep -q '^ready$' "$out" && return 0
-    sleep 0.05
-  done
-  echo "FAIL: the probe did not start" >&2
+  wait_until 5 probe_ready "$out" && return 0
   cat "$out" >&2
-  exit 1
+  fail "the probe did not start"
 }
 
 stop_probe() {
   kill "$probe_pid" 2>/dev/null
   wait "$probe_pid" 2>/dev/null
   if grep -q 'Sanitizer' "$out"; then
-    fail "sanitizer report from the probe"
+    fail_case "sanitizer report from the probe"
     cat "$out" >&2
   fi
 }
@@ -55,16 +59,21 @@ keys_after() {
   tail -n +$(($1 + 1)) "$out" | grep -E '^[0-9a-f]{2}( [0-9a-f]{2})?$' | paste -sd, -
 }
 
+# Whether at least $2 key texts follow line $1 (none at all when $2 is 0).
+keys_came() {
+  local got
+  got=$(keys_after "$1")
+  if (($2 == 0)); then
+    [[ -z "$got" ]]
+  else
+    [[ -n "$got" && $(tr -cd , <<<"$got" | wc -c) -ge $(($2 - 1)) ]]
+  fi
+}
+
 # Waits until $2 key texts follow line $1 (at most 3 s), then a little more
 # so that a key too many shows up as well.
 wait_keys() {
-  local i got
-  for i in $(seq 1 150); do
-    got=$(keys_after "$1")
-    [[ -z "$got" && $2 -eq 0 ]] && break
-    [[ -n "$got" && $(tr -cd , <<<"$got" | wc -c) -ge $(($2 - 1)) && $2 -gt 0 ]] && break
-    sleep 0.02
-  done
+  wait_until 3 keys_came "$1" "$2"
   sleep 0.15
 }
 
@@ -78,29 +87,28 @@ expect() {
   if [[ -z "$want" ]]; then count=0; else count=$(($(tr -cd , <<<"$want" | wc -c) + 1)); fi
   wait_keys "$before" "$count"
   got=$(keys_after "$before")
-  [[ "$got" == "$want" ]] || fail "$name: got '$got', want '$want'"
+  [[ "$got" == "$want" ]] || fail_case "$name: got '$got', want '$want'"
 }
 
 # expect_line NAME LINE: waits for LINE (at most 3 s) in the probe's output.
 expect_line() {
-  local i
-  for i in $(seq 1 150); do
-    grep -qx "$2" "$out" && return 0
-    sleep 0.02
-  done
-  fail "$1: no line '$2'"
+  wait_until 3 grep -qx -- "$2" "$out" || fail_case "$1: no line '$2'"
 }
 
 # expect_held NAME HELD: waits (at most 3 s) until the last held-key line
 # the probe printed is "held HELD" (none printed yet: "held none").
 expect_held() {
-  local i last
-  for i in $(seq 1 150); do
-    last=$(grep '^held ' "$out" | tail -1)
-    [[ "${last:-held none}" == "held $2" ]] && return 0
-    sleep 0.02
-  done
-  fail "$1: '${last:-held none}', want 'held $2'"
+  wait_until 3 last_held_is "$2" && return 0
+  local last
+  last=$(grep '^held ' "$out" | tail -1)
+  fail_case "$1: '${last:-held none}', want 'held $2'"
+}
+
+# Whether the last held-key line is "held $1" (none printed: "held none").
+last_held_is() {
+  local last
+  last=$(grep '^held ' "$out" | tail -1)
+  [[ "${last:-held none}" == "held $1" ]]
 }
 
 # expect_released NAME: waits (at most 3 s) until no key is held.
@@ -134,7 +142,7 @@ expect_stop_keys() {
     start_probe
     xdotool key "$@" "$stop"
     expect_line "$name" close
-    [[ -z "$(keys_after 0)" ]] || fail "$name queued '$(keys_after 0)'"
+    [[ -z "$(keys_after 0)" ]] || fail_case "$name queued '$(keys_after 0)'"
     stop_probe
   done
 }

@@ -30,13 +30,7 @@ going_on() {
 # shows_frame WHAT: stdin's 25 rows are, within 3 s, what the window shows,
 # scaled to its size.
 shows_frame() {
-  local rows i
-  rows=$(cat)
-  for i in $(seq 1 30); do
-    tool expect-frame "$WID" scaled <<<"$rows" >/dev/null && return 0
-    sleep 0.1
-  done
-  tool expect-frame "$WID" scaled <<<"$rows" || fail "$1: the picture"
+  wait_frame "$1" scaled
 }
 
 start_program "$1"
@@ -107,10 +101,10 @@ code=$(wait_exit 5)
 openbox --sm-disable --config-file /etc/xdg/openbox/rc.xml >/dev/null 2>&1 &
 WM_PID=$!
 PROGRAM_PIDS+=("$WM_PID")
-for i in $(seq 1 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
-  sleep 0.05
-done
+wm_running() {
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"
+}
+wait_until 5 wm_running
 start_program "$1"
 tool wait-row "$WID" 23 " CONSULTE" || fail "no menu under openbox"
 xdotool windowsize --sync "$WID" 1000 700

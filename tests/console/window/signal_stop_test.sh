@@ -31,36 +31,37 @@ shown_file() {
   od -An -c "$RUN_DIR/out.txt" 2>&1 | tr -s ' '
 }
 
-# wait_file BYTES [SECONDS]: waits until out.txt holds BYTES (printf %b).
+# file_holds BYTES: out.txt holds BYTES (printf %b).
+file_holds() {
+  cmp -s <(printf '%b' "$1") "$RUN_DIR/out.txt"
+}
+
+# wait_file BYTES [SECONDS]: waits until out.txt holds BYTES.
 wait_file() {
-  local i
-  for i in $(seq 1 $((${2:-5} * 20))); do
-    cmp -s <(printf '%b' "$1") "$RUN_DIR/out.txt" && return 0
-    sleep 0.05
-  done
-  return 1
+  wait_until "${2:-5}" file_holds "$1"
 }
 
-# wait_screen ROW PATTERN: waits until row ROW of the window matches the
+# screen_row_matches ROW PATTERN: row ROW of the window matches the
 # extended regular expression PATTERN.
-wait_screen() {
-  local i
-  for i in $(seq 1 100); do
-    tool text "$WID" 2>/dev/null | sed -n "$1p" | grep -Eq -- "$2" && return 0
-    sleep 0.05
-  done
-  return 1
+screen_row_matches() {
+  tool text "$WID" 2>/dev/null | sed -n "$1p" | grep -Eq -- "$2"
 }
 
-# wait_signal_taken SIGNAL: waits until no signal of the process is pending
-# any more (the signal thread has taken it).
+# wait_screen ROW PATTERN: waits until row ROW of the window matches
+# PATTERN.
+wait_screen() {
+  wait_until 5 screen_row_matches "$1" "$2"
+}
+
+# no_signal_pending: no signal of the process is pending (the signal
+# thread has taken those sent).
+no_signal_pending() {
+  grep -Eq '^ShdPnd:\s+0+$' "/proc/$(program_pid)/status" 2>/dev/null
+}
+
+# wait_signal_taken SIGNAL: waits until the signal thread has taken SIGNAL.
 wait_signal_taken() {
-  local i
-  for i in $(seq 1 100); do
-    grep -Eq '^ShdPnd:\s+0+$' "/proc/$(program_pid)/status" 2>/dev/null && return 0
-    sleep 0.05
-  done
-  fail "SIG$1 is still pending"
+  wait_until 5 no_signal_pending || fail "SIG$1 is still pending"
 }
 
 # Each stop signal in a question, with two records written and the next
@@ -98,6 +99,44 @@ for case in "menu TERM 0" "end-prompt INT 0" "menu QUIT 131"; do
   [[ "$code" == "$expected" ]] || fail "SIG$signal at the $where: exit code $code"
   [[ -z "$(made_files)" ]] || fail "SIG$signal at the $where made: $(made_files)"
 done
+
+# Stopped and continued (Ctrl+Z and fg in the terminal, SIGSTOP and
+# SIGCONT): the signal thread's wait fails with EINTR, and it waits again:
+# the run goes on, and a SIGTERM after it still ends the run. The key and
+# the SIGTERM come once the thread has been seen stopped and then back in
+# its wait (or gone).
+# signal_thread: the thread of the program that waits for the stop signals.
+signal_thread() {
+  local wchan
+  wchan=$(grep -l sigtimedwait /proc/"$(program_pid)"/task/*/wchan 2>/dev/null | head -1)
+  [[ -n $wchan ]] && basename "$(dirname "$wchan")"
+}
+# thread_state TID: the state letter of the program's thread TID (none once
+# the thread is gone).
+thread_state() {
+  awk '{ print $3 }' "/proc/$(program_pid)/task/$1/stat" 2>/dev/null
+}
+thread_stopped() {
+  [[ $(thread_state "$1") == T ]]
+}
+thread_waits_again() {
+  [[ ! -e /proc/$(program_pid)/task/$1 ]] ||
+    { [[ $(thread_state "$1") == S ]] && grep -q sigtimedwait "/proc/$(program_pid)/task/$1/wchan"; }
+}
+start_program "$1"
+tool wait-row "$WID" 23 " CONSULTE" || fail "SIGSTOP: no menu"
+tid=$(wait_until 5 signal_thread) || fail "SIGSTOP: no thread waits for the stop signals"
+kill -s STOP "$(program_pid)"
+wait_until 5 thread_stopped "$tid" || fail "SIGSTOP did not stop the program"
+kill -s CONT "$(program_pid)"
+wait_until 5 thread_waits_again "$tid" || fail "SIGCONT: the signal thread is not back in its wait"
+xdotool key 1
+tool wait-row "$WID" 3 "Nome do Ficheiro :" ||
+  fail "after Ctrl+Z and fg (SIGSTOP, SIGCONT) the run does not go on: $(cat "$RUN_DIR/stderr")"
+kill -s TERM "$(program_pid)"
+code=$(wait_exit 5)
+[[ "$code" == 0 ]] ||
+  fail "SIGTERM after Ctrl+Z and fg (SIGSTOP, SIGCONT): exit code $code"
 
 # Started with SIGINT ignored (as a background job of this script): SIGINT
 # changes nothing, and the close box still ends the run.
@@ -138,7 +177,7 @@ tool wait-row "$WID" 23 " CONSULTE" 30 || fail "slow writes: no menu"
 xdotool key 4
 tool wait-row "$WID" 3 "Nome do Ficheiro :" || fail "slow writes: no file question"
 type_answers out.txt job 2
-for i in $(seq 1 100); do [[ -s "$RUN_DIR/out.txt" ]] && break; sleep 0.05; done
+wait_until 5 test -s "$RUN_DIR/out.txt"
 at_signal=$(shown_file)
 kill -s TERM "$(program_pid)"
 code=$(wait_exit 10)

@@ -20,7 +20,7 @@ code=$?
 fd_file=$(mktemp)
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -extension GLX 3>"$fd_file" 2>/dev/null &
 XVFB_PID=$!
-for i in $(seq 1 100); do [[ -s "$fd_file" ]] && break; sleep 0.05; done
+wait_until 5 test -s "$fd_file"
 display=":$(tr -d '\n' <"$fd_file")"
 rm -f "$fd_file"
 DISPLAY=$display timeout 10 "$run_dir/survey_entry" 2>"$run_dir/stderr"

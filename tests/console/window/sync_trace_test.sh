@@ -120,8 +120,7 @@ tool wait-row "$WID" 23 " CONSULTE" 30 || fail "link: no menu"
 xdotool key 1
 tool wait-row "$WID" 3 "Nome do Ficheiro :" 10 || fail "link: no file question"
 type_answers ligacao.txt
-for i in $(seq 1 200); do [[ -f "$RUN_DIR/alvo/obra.txt" ]] && break; sleep 0.05; done
-[[ -f "$RUN_DIR/alvo/obra.txt" ]] || fail "link: the target is not created"
+wait_until 10 test -f "$RUN_DIR/alvo/obra.txt" || fail "link: the target is not created"
 tool close "$WID"
 code=$(wait_exit 20)
 [[ "$code" == 0 ]] || fail "link: exit code $code"

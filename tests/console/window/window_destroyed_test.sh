@@ -10,14 +10,8 @@ source "$(dirname "$0")/window_lib.sh"
 start_xvfb
 
 # wait_window_gone: waits up to 5 s until the server has no program window.
-wait_window_gone() {
-  local i
-  for i in $(seq 1 100); do
-    window_exists '^Untitled$' || return 0
-    sleep 0.05
-  done
-  fail "the window is still there"
-}
+window_gone() { ! window_exists '^Untitled$'; }
+wait_window_gone() { wait_until 5 window_gone || fail "the window is still there"; }
 
 # In a question: the records before it are in the file, byte for byte, and
 # the half-typed answer is not.

@@ -14,14 +14,15 @@
 #   wait_window NAME     prints the id of a window named NAME (a regular
 #                        expression) once there is one
 #   menu_frame           prints the menu's 25 rows for tool expect-frame
+#   wait_frame WHAT [scaled]  waits until the window shows stdin's 25 rows
+#                        (as for tool expect-frame); fails, saying what it
+#                        shows, when it has not within 3 s. Give it the rows
+#                        with < <(...), not through a pipe, whose subshell
+#                        would keep its fail from ending the test
 #   tool ARGS...         runs screen_tool.py
-#   fail MESSAGE         says what failed and ends the test with code 1
+#   fail, wait_until     from test_lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
 TOOL="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/screen_tool.py"
-
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
 
 tool() {
   python3 "$TOOL" "$@"
@@ -65,17 +66,9 @@ start_program() {
     wait $!
     echo $? >"$RUN_DIR/rc"
   ) &
-  local i
-  for i in $(seq 1 100); do [[ -s "$RUN_DIR/pid" ]] && break; sleep 0.01; done
+  wait_until 5 test -s "$RUN_DIR/pid"
   PROGRAM_PIDS+=("$(cat "$RUN_DIR/pid")")
-  WID=""
-  local i
-  for i in $(seq 1 100); do
-    WID=$(xdotool search --name '^Untitled$' 2>/dev/null | head -1)
-    [[ -n "$WID" ]] && break
-    sleep 0.05
-  done
-  [[ -n "$WID" ]] || fail "no window titled Untitled"
+  WID=$(wait_window '^Untitled$') || fail "no window titled Untitled"
   # No window manager here: the keys go to the window under the pointer.
   xdotool mousemove --window "$WID" 320 200
 }
@@ -91,16 +84,14 @@ type_answers() {
   done
 }
 
+# wait_exit [SECONDS]: waits up to SECONDS (10) for the end of the run and
+# prints its exit code, or "timeout"; wait_exit 0 looks once.
 wait_exit() {
-  local limit=${1:-10} i
-  for i in $(seq 1 $((limit * 20))); do
-    if [[ -s "$RUN_DIR/rc" ]]; then
-      cat "$RUN_DIR/rc"
-      return
-    fi
-    sleep 0.05
-  done
-  echo timeout
+  if wait_until "${1:-10}" test -s "$RUN_DIR/rc"; then
+    cat "$RUN_DIR/rc"
+  else
+    echo timeout
+  fi
 }
 
 window_exists() {
@@ -108,15 +99,29 @@ window_exists() {
 }
 
 # wait_window NAME: waits up to 5 s for a window whose name matches the
-# regular expression NAME and prints its id; fails (code 1) without one.
+# regular expression NAME and prints its id; returns 1 without one.
 wait_window() {
-  local i id
-  for i in $(seq 1 100); do
-    id=$(xdotool search --name "$1" 2>/dev/null | head -1)
-    [[ -n "$id" ]] && echo "$id" && return 0
-    sleep 0.05
-  done
-  return 1
+  wait_until 5 window_id "$1"
+}
+
+# window_id NAME: prints the id of a window whose name matches NAME; 1
+# without one.
+window_id() {
+  local id
+  id=$(xdotool search --name "$1" 2>/dev/null | head -1)
+  [[ -n "$id" ]] && echo "$id"
+}
+
+# frame_shown ROWS [scaled]: the window shows the 25 ROWS.
+frame_shown() {
+  tool expect-frame "$WID" ${2:+"$2"} <<<"$1" >/dev/null
+}
+
+wait_frame() {
+  local rows
+  rows=$(cat)
+  wait_until 3 frame_shown "$rows" ${2:+"$2"} && return 0
+  tool expect-frame "$WID" ${2:+"$2"} <<<"$rows" || fail "$1: the picture"
 }
 
 # The menu as the window shows it: 25 rows "ATTR|TEXT" for tool expect-frame.
