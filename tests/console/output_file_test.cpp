@@ -23,6 +23,7 @@
 #include "support/screen.h"
 #include "survey_entry/console/run_control.h"
 #include "survey_entry/console/text_screen.h"
+#include "survey_entry/console/console_testing.h"
 
 namespace {
 

@@ -20,6 +20,7 @@
 
 #include "survey_entry/console/output_file.h"
 #include "survey_entry/console/run_control.h"
+#include "survey_entry/console/console_testing.h"
 
 namespace {
 

@@ -19,6 +19,7 @@
 #include "dialogue_runs.h"
 #include "support/harness.h"
 #include "survey_entry/console/keyboard.h"
+#include "survey_entry/console/console_testing.h"
 #include "survey_entry/program.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "survey_entry/console/run_control.h"
+#include "survey_entry/console/console_testing.h"
 
 namespace survey_entry {
 namespace {
