@@ -5,6 +5,7 @@
 
 #include "survey_entry/console/console.h"
 #include "survey_entry/console/keyboard_testing.h"
+#include "survey_entry/console/output_file_testing.h"
 #include "survey_entry/console/run_control_testing.h"
 #include "survey_entry/console/text_screen_testing.h"
 

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "survey_entry/console/run_control.h"
 #include "survey_entry/console/console_testing.h"
+#include "survey_entry/console/run_control.h"
 
 namespace {
 

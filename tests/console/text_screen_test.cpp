@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "support/screen.h"
-#include "survey_entry/console/run_control.h"
 #include "survey_entry/console/console_testing.h"
+#include "survey_entry/console/run_control.h"
 
 namespace {
 

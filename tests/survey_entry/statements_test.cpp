@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "survey_entry/console/run_control.h"
 #include "survey_entry/console/console_testing.h"
+#include "survey_entry/console/run_control.h"
 
 namespace survey_entry {
 namespace {
