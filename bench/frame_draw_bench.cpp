@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "survey_entry/console/console_testing.h"
 #include "survey_entry/console/text_screen.h"
 #include "survey_entry/console/window/font.h"
 #include "survey_entry/console/window/frame.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "survey_entry/console/console.h"
+#include "survey_entry/console/console_testing.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "survey_entry/console/console_testing.h"
 #include "survey_entry/console/output_file.h"
 #include "survey_entry/console/run_control.h"
 
@@ -65,8 +66,9 @@ void BM_Record(benchmark::State& state, const fs::path& folder, bool sync) {
   for (auto _ : state) {
     for (std::size_t i = 0; i < station_record.size(); ++i) {
       const Item& item = station_record[i];
-      console::print_text_to_file(file_number, item.text, item.space, false,
-                                  i + 1 == station_record.size());
+      console::print_text_to_file(
+          file_number, item.text,
+          {.blank = item.space, .line_end = i + 1 == station_record.size()});
     }
     if (sync) console::sync_written_files();
   }

@@ -128,13 +128,13 @@ void record_write(StatementNumber n, std::initializer_list<RecordField> fields) 
   for (const RecordField* field = fields.begin(); field != fields.end(); ++field) {
     if (field != fields.begin()) {
       if (item_error_pending()) break;
-      console::print_text_to_file(output_file_number, ",", false, false, false);
+      console::print_text_to_file(output_file_number, ",");
     }
     if (item_error_pending()) break;
-    // A number's text gets its one blank from the space flag.
+    // A number's text is followed by its one blank.
     const bool is_number = !std::holds_alternative<std::string_view>(*field);
-    console::print_text_to_file(output_file_number, field_text(*field), is_number, false,
-                                field == last);
+    console::print_text_to_file(output_file_number, field_text(*field),
+                                {.blank = is_number, .line_end = field == last});
   }
   // The record, whole or cut, is on the disk before the statement's
   // boundary: before the next question is shown, and before a failed write

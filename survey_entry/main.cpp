@@ -119,11 +119,9 @@ int main(int argc, char** argv) {
   const unsigned long window = console::window::open_program_window(argc, argv, *font);
 
   static console::window::X11RunHost host(console::window::program_display_name(), window);
+  // Installed before any thread that uses it starts: the program thread's
+  // screen changes and boxes, the key reader's end of a pause.
   console::set_run_host(&host);
-  console::set_screen_change_listener(console::window::wake_program_window);
-  // No frame is shown while a pause is on; the press that ends it wakes the
-  // window thread to show the screen again.
-  console::set_pause_end_listener(console::window::wake_program_window);
   if (!console::start_x11_keyboard(window, console::window::program_display_name())) {
     // A window that takes no key could not be used, nor stopped by a key:
     // a start failure, before the menu is shown and before the program

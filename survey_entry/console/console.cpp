@@ -1,4 +1,4 @@
-#include "survey_entry/console/console.h"
+#include "survey_entry/console/console_testing.h"
 
 namespace console {
 

@@ -11,11 +11,3 @@
 #include "survey_entry/console/stop_sequence.h"
 #include "survey_entry/console/stop_signals.h"
 #include "survey_entry/console/text_screen.h"
-
-namespace console {
-
-// Puts every console module back into its start state (tests use it
-// between runs of the routine).
-void console_reset();
-
-}  // namespace console

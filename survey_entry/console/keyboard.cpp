@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <thread>
 
+#include "survey_entry/console/keyboard_testing.h"
 #include "survey_entry/console/run_control.h"
 
 namespace console {
@@ -279,13 +280,11 @@ bool is_modifier_or_lock(NamedKey k) {
   }
 }
 
-std::atomic<void (*)()> pause_end_listener{nullptr};
-
 // The press that ends a pause is swallowed: whether this one did.
 bool ends_pause() {
   if (!pause_flag.load(std::memory_order_acquire)) return false;
   pause_flag.store(false, std::memory_order_release);
-  if (auto* listener = pause_end_listener.load(std::memory_order_acquire)) listener();
+  run_host().pause_ended();
   return true;
 }
 
@@ -377,10 +376,6 @@ void key_released(Key raw) {
 }
 
 bool key_is_held(Key key) { return held[held_index(key)].load(std::memory_order_acquire); }
-
-void set_pause_end_listener(void (*listener)()) {
-  pause_end_listener.store(listener, std::memory_order_release);
-}
 
 void set_take_yields(bool yields) { take_yields.store(yields, std::memory_order_relaxed); }
 

@@ -60,20 +60,9 @@ struct ModifiersDown {
 };
 void modifiers_down_at_press(ModifiersDown down);
 
-// Called on the pressing thread each time a press ends a pause (the press
-// that is swallowed), so that the window, which shows no frame while a
-// pause is on, can show the screen again at once. May be empty.
-void set_pause_end_listener(void (*listener)());
-
 // Empty when the queue is empty, else the oldest key text (1 or 2 bytes).
 // Gives up the processor once before it looks at the queue.
 Text take_key();
-// Whether take_key gives up the processor (on at start). An in-process run
-// that types tens of thousands of keys turns it off: on a loaded machine
-// each give-up can hand the core to a busy process for a time slice, and the
-// run's length would be the scheduler's price of that many give-ups rather
-// than the program's. At typing speed the give-up costs nothing a user sees.
-void set_take_yields(bool yields);
 // Waits for count keys and returns the first byte of each.
 Text read_keys(int count, int file_number, int source_flag);
 
@@ -93,12 +82,6 @@ class DiskWait {
   DiskWait(const DiskWait&) = delete;
   DiskWait& operator=(const DiskWait&) = delete;
 };
-
-// Number of keys waiting (any thread; a snapshot).
-int queued_key_count();
-
-// Restores the start state: empty queue, no key held.
-void keyboard_reset();
 
 // Whether the key is in the held-key set (Caps Lock and Num Lock count as
 // held while their state is on). Any thread; a snapshot.

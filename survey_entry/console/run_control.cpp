@@ -9,6 +9,8 @@
 #include <new>
 #include <thread>
 
+#include "survey_entry/console/run_control_testing.h"
+
 namespace console {
 
 WakingFlag event_pending;
@@ -17,13 +19,14 @@ WakingFlag close_request;
 WakingFlag stop_flag;
 WakingFlag program_stopped;
 
-namespace key_wait_detail {
+namespace {
+
+// The mark of the program thread's waits for the user: whether it sleeps in
+// one, the wake-up generation it last tested its state at, and how many
+// times it has fallen asleep in one.
 std::atomic<bool> asleep{false};
 std::atomic<std::uint32_t> asleep_generation{0};
 std::atomic<std::uint64_t> sleeps{0};
-}  // namespace key_wait_detail
-
-namespace {
 
 // Written and read by the program thread. The stop thread's close-all reads
 // it too, but only after it has seen the program-stopped mark (acquire),
@@ -141,15 +144,28 @@ WaitClock::time_point deadline_after_ms(unsigned ms) {
   return WaitClock::now() + std::chrono::microseconds(ms) * 1000 / (divisor == 0 ? 1u : divisor);
 }
 
-bool program_waits_for_user() {
-  return key_wait_detail::asleep.load(std::memory_order_seq_cst) &&
-         key_wait_detail::asleep_generation.load(std::memory_order_seq_cst) ==
-             wake_detail::generation();
+void wait_for_user(bool (*ready)()) {
+  wait_until([ready] {
+    // Tested before each sleep and after each wake-up: marked asleep exactly
+    // while the state it waits for does not hold, with the wake-up
+    // generation that state was tested at.
+    const std::uint32_t generation = wake_detail::generation();
+    const bool done = ready();
+    if (!done) {
+      asleep_generation.store(generation, std::memory_order_seq_cst);
+      sleeps.fetch_add(1, std::memory_order_relaxed);
+    }
+    asleep.store(!done, std::memory_order_seq_cst);
+    return done;
+  });
 }
 
-std::uint64_t user_wait_sleeps() {
-  return key_wait_detail::sleeps.load(std::memory_order_relaxed);
+bool program_waits_for_user() {
+  return asleep.load(std::memory_order_seq_cst) &&
+         asleep_generation.load(std::memory_order_seq_cst) == wake_detail::generation();
 }
+
+std::uint64_t user_wait_sleeps() { return sleeps.load(std::memory_order_relaxed); }
 
 void set_sleep_divisor(unsigned divisor) {
   sleep_divisor.store(divisor == 0 ? 1u : divisor, std::memory_order_relaxed);
@@ -164,7 +180,7 @@ void run_control_reset() {
   stop_flag.store(false);
   program_stopped.store(false);
   pending_code.store(0, std::memory_order_relaxed);
-  key_wait_detail::asleep.store(false, std::memory_order_seq_cst);
+  asleep.store(false, std::memory_order_seq_cst);
 }
 
 }  // namespace console

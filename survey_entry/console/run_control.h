@@ -8,7 +8,6 @@
 // the console model run in tests with no window at all.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -17,11 +16,20 @@
 
 namespace console {
 
-// Effects that go up to the platform. main() installs the window layer's
-// one; tests install their own.
+// Every effect that goes up from the console to the platform, in one
+// interface: main() installs the window layer's one before any other thread
+// of the console starts; tests install their own.
 class RunHost {
  public:
   virtual ~RunHost() = default;
+  // The text screen has changed (program thread, once per operation that
+  // changed what it shows, after the change is published): the window shows
+  // it at once. Must be cheap and must not wait.
+  virtual void screen_changed() {}
+  // A press has ended a pause (on the pressing thread, the key reader's):
+  // the window, which shows no frame while a pause is on, shows the screen
+  // again. Must be cheap and must not wait.
+  virtual void pause_ended() {}
   // Shows the modal Yes/No error box on the program thread; true for Yes.
   virtual bool show_error_box(const std::string& title, const std::string& text) = 0;
   // Shows the modal OK box of a critical error.
@@ -77,45 +85,15 @@ void report_runtime_error(std::uint32_t statement);
 // Ends the process through the run host with this exit code (exit_code).
 [[noreturn]] void end_process(int code);
 
-// The deadline ms milliseconds of run time from now. Tests may shorten
-// every timed wait of the console with set_sleep_divisor.
+// The deadline ms milliseconds of run time from now (tests may shorten
+// every timed wait of the console: run_control_testing.h).
 WaitClock::time_point deadline_after_ms(unsigned ms);
-void set_sleep_divisor(unsigned divisor);
 
 // The wait of the program thread for what the user does (program thread):
 // the menu's key read, the line input and the end prompt waiting for a key,
 // and the hold of a pause. Sleeps until ready() holds. While it sleeps it is
 // marked, so that an observer can tell a program thread that waits for the
-// user from one that is still at work.
-namespace key_wait_detail {
-extern std::atomic<bool> asleep;
-extern std::atomic<std::uint32_t> asleep_generation;
-extern std::atomic<std::uint64_t> sleeps;
-}  // namespace key_wait_detail
-template <class Ready>
-void wait_for_user(Ready ready) {
-  wait_until([&ready] {
-    // Tested before each sleep and after each wake-up: marked asleep exactly
-    // while the state it waits for does not hold, with the wake-up
-    // generation that state was tested at.
-    const std::uint32_t generation = wake_detail::generation();
-    const bool done = ready();
-    if (!done) {
-      key_wait_detail::asleep_generation.store(generation, std::memory_order_seq_cst);
-      key_wait_detail::sleeps.fetch_add(1, std::memory_order_relaxed);
-    }
-    key_wait_detail::asleep.store(!done, std::memory_order_seq_cst);
-    return done;
-  });
-}
-// Whether the program thread sleeps in such a wait with no wake-up since it
-// last tested its state (so that a key or a request just given has been
-// seen), and how many times it has fallen asleep in one (any thread;
-// snapshots).
-bool program_waits_for_user();
-std::uint64_t user_wait_sleeps();
-
-// Restores the start state of all run-control flags and the pending error.
-void run_control_reset();
+// user from one that is still at work (run_control_testing.h).
+void wait_for_user(bool (*ready)());
 
 }  // namespace console

@@ -3,8 +3,8 @@
 // Every field that the window thread reads lives in a relaxed atomic, so it
 // may read while the program thread writes without a lock. A frame may show
 // an operation half done; once the operation is complete, the change count
-// is bumped (release) and the listener wakes the window thread, which then
-// shows the newer picture.
+// is bumped (release) and the run host is told (screen_changed), which wakes
+// the window thread to show the newer picture.
 
 #include "survey_entry/console/text_screen.h"
 
@@ -13,6 +13,7 @@
 
 #include "survey_entry/console/error_code.h"
 #include "survey_entry/console/run_control.h"
+#include "survey_entry/console/text_screen_testing.h"
 
 namespace console {
 
@@ -61,7 +62,6 @@ struct Screen {
   std::atomic<std::uint32_t> foreground{start_foreground};
   std::atomic<std::uint32_t> background{start_background};
   std::atomic<std::uint64_t> change_count{0};
-  std::atomic<void (*)()> listener{nullptr};
 
   // Program thread only.
   int window_top = start_window_top;
@@ -85,13 +85,13 @@ Screen& screen() {
 constexpr auto relaxed = std::memory_order_relaxed;
 
 // Tells the window thread about the changes made so far: one bump of the
-// change count, then the listener.
+// change count, then the run host.
 void publish() {
   Screen& s = screen();
   if (!s.changed) return;
   s.changed = false;
   s.change_count.fetch_add(1, std::memory_order_release);
-  if (auto* listener = s.listener.load(std::memory_order_acquire)) listener();
+  run_host().screen_changed();
 }
 
 // Held by every public operation that may change the screen. Operations call
@@ -318,10 +318,6 @@ std::uint64_t screen_change_count() {
 }
 int text_window_top() { return screen().window_top; }
 int text_window_bottom() { return screen().window_bottom; }
-
-void set_screen_change_listener(void (*listener)()) {
-  screen().listener.store(listener, std::memory_order_release);
-}
 
 void clear_screen() {
   if (error_pending()) return;

@@ -55,9 +55,6 @@ std::uint64_t screen_change_count();
 // The text window (program thread): rows 1..24 during the routine.
 int text_window_top();
 int text_window_bottom();
-// Called on the program thread after every change of the screen, so that the
-// window thread can show it at once. May be empty.
-void set_screen_change_listener(void (*listener)());
 
 // Operations of the routine (program thread).
 void clear_screen();
@@ -94,8 +91,5 @@ void restore_screen(const ScreenCopy& copy);
 // not treated as such: the line input, which builds its redraw so, has none
 // in an answer. The copy is one that copy_screen made.
 void print_into(ScreenCopy& copy, const Text& glyphs);
-
-// Restores the start state: blank in 7 on 0, cursor at 1,1, window 1..24.
-void text_screen_reset();
 
 }  // namespace console

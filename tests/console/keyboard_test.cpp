@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "survey_entry/console/console_testing.h"
 #include "survey_entry/console/run_control.h"
 
 namespace {
@@ -37,8 +39,19 @@ std::string nothing_held() {
 }
 
 // The presses that ended a pause, as the window is told of them.
-int pause_ends = 0;
-void count_pause_end() { ++pause_ends; }
+// Counts the ends of a pause that the keyboard reports up; the rest of the
+// run host is never reached by these tests.
+class PauseEndCounter final : public console::RunHost {
+ public:
+  void pause_ended() override { ++ends; }
+  bool show_error_box(const std::string&, const std::string&) override { return false; }
+  void show_critical_box(const std::string&, const std::string&) override {}
+  [[noreturn]] void exit_process(int) override { std::abort(); }
+  [[noreturn]] void park_program_thread() override { std::abort(); }
+  int ends = 0;
+};
+PauseEndCounter pause_end_counter;
+int& pause_ends = pause_end_counter.ends;
 
 std::string hex(const Text& t) {
   std::string out;
@@ -58,13 +71,13 @@ class KeyboardTest : public ::testing::Test {
     console::keyboard_reset();
     console::set_sleep_divisor(10);
     pause_ends = 0;
-    console::set_pause_end_listener(count_pause_end);
+    console::set_run_host(&pause_end_counter);
   }
   void TearDown() override {
     console::run_control_reset();
     console::keyboard_reset();
     console::set_sleep_divisor(1);
-    console::set_pause_end_listener(nullptr);
+    console::set_run_host(nullptr);
   }
 
   // Holds the modifiers, presses and releases the key, lets the modifiers

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cmath>
 #include <cstdint>
 #include <future>
@@ -15,7 +16,7 @@
 #include <vector>
 
 #include "support/screen.h"
-#include "survey_entry/console/console.h"
+#include "survey_entry/console/console_testing.h"
 
 namespace console {
 namespace {
@@ -237,10 +238,19 @@ TEST_F(LineInputTest, BackspaceOnAnEmptyLineDoesNotRedraw) {
 }
 
 // Records whether the cell in row 2, column 1 ever showed a comma.
-std::atomic<bool> comma_seen_below{false};
-void watch_row_two() {
-  if (screen_cell(2, 1).character == ',') comma_seen_below.store(true);
-}
+// Looks at row 2 after each change of the screen, on the program thread
+// (the line input's), as the window would show it.
+class RowTwoWatcher final : public RunHost {
+ public:
+  void screen_changed() override {
+    if (screen_cell(2, 1).character == ',') comma_seen_below.store(true);
+  }
+  bool show_error_box(const std::string&, const std::string&) override { return false; }
+  void show_critical_box(const std::string&, const std::string&) override {}
+  [[noreturn]] void exit_process(int) override { std::abort(); }
+  [[noreturn]] void park_program_thread() override { std::abort(); }
+  std::atomic<bool> comma_seen_below{false};
+};
 
 TEST_F(LineInputTest, AnswerEndingInColumn80AndARefusedKeyAfterIt) {
   print_text("Z =", 0);
@@ -252,12 +262,12 @@ TEST_F(LineInputTest, AnswerEndingInColumn80AndARefusedKeyAfterIt) {
   EXPECT_TRUE(wrap_pending());
   const ScreenCopy before = copy_screen();
 
-  comma_seen_below.store(false);
-  set_screen_change_listener(watch_row_two);
+  RowTwoWatcher watcher;
+  set_run_host(&watcher);
   type(",");
   settle();
-  set_screen_change_listener(nullptr);
-  EXPECT_TRUE(comma_seen_below.load());  // echoed at column 1 of the next row
+  set_run_host(nullptr);
+  EXPECT_TRUE(watcher.comma_seen_below.load());  // echoed at column 1 of the next row
   EXPECT_EQ(copy_screen(), before);
   EXPECT_EQ(cursor_row(), 1);
   EXPECT_EQ(cursor_column(), 80);

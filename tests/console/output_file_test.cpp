@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "support/screen.h"
+#include "survey_entry/console/console_testing.h"
 #include "survey_entry/console/run_control.h"
 #include "survey_entry/console/text_screen.h"
 
@@ -55,7 +56,8 @@ struct Item {
 
 void write_items(const std::vector<Item>& items) {
   for (const Item& item : items) {
-    console::print_text_to_file(file_number, item.text, item.space, false, item.line_end);
+    console::print_text_to_file(file_number, item.text,
+                                {.blank = item.space, .line_end = item.line_end});
   }
 }
 
@@ -156,7 +158,7 @@ TEST_F(OutputFileTest, OpenCreatesEmptiesOrRaisesTheErrorOfTheReason) {
     console::open_file(c.name, file_number);
 
     EXPECT_EQ(console::pending_error(), c.code);
-    EXPECT_EQ(console::open_file_state(file_number).has_value(), c.code == 0);
+    EXPECT_EQ(console::open_file_kind(file_number).has_value(), c.code == 0);
     if (c.created != nullptr) {
       EXPECT_TRUE(fs::is_regular_file(c.created));
       EXPECT_EQ(fs::file_size(c.created), 0u);
@@ -188,36 +190,30 @@ TEST_F(OutputFileTest, RecordsAreWrittenAsTheirItemsWithCrLf) {
             "Silva, J.\r\n"
             "\r\n"
             "1\xa7 V\xa6\r\n");
-  EXPECT_FALSE(console::open_file_state(file_number).has_value());
+  EXPECT_FALSE(console::open_file_kind(file_number).has_value());
 }
 
-TEST_F(OutputFileTest, PositionAndColumnFollowTheBytesWritten) {
+TEST_F(OutputFileTest, EachItemReachesTheFileWithItsEndAtOnce) {
   console::open_file("obra", file_number);
   struct Step {
     Item item;
-    bool zone;
-    std::uint64_t position, column;
+    std::string file;  // the whole file after the item
   };
   const std::vector<Step> steps{
-      {{"T1"}, false, 2, 3},
-      {{" 3", true}, false, 5, 6},
-      {{"", false, true}, false, 7, 1},
-      {{"AB"}, true, 21, 15},            // zone: to column 15
-      {{"123456789012"}, true, 35, 29},  // column 27, one blank to 28, then to 29
-      {{"a\rb\nc"}, false, 40, 3},       // CR back to 1, LF leaves the column
-      {{"x", true}, true, 52, 15},       // space, zone blank, then to 15
+      {{"T1"}, "T1"},
+      {{" 3", true}, "T1 3 "},
+      {{"", false, true}, "T1 3 \r\n"},
+      {{"AB"}, "T1 3 \r\nAB"},
+      {{"a\rb\nc"}, "T1 3 \r\nABa\rb\nc"},  // control bytes unchanged
+      {{"x", true, true}, "T1 3 \r\nABa\rb\ncx \r\n"},
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(s.item.text);
-    console::print_text_to_file(file_number, s.item.text, s.item.space, s.zone, s.item.line_end);
-    const auto state = console::open_file_state(file_number);
-    ASSERT_TRUE(state.has_value());
-    EXPECT_EQ(state->position, s.position);
-    EXPECT_EQ(state->column, s.column);
+    write_items({s.item});
+    EXPECT_EQ(read_file("obra"), s.file);
   }
   console::close_files();
-  EXPECT_EQ(read_file("obra"), "T1 3 \r\nAB" + std::string(12, ' ') + "123456789012  " + "a\rb\nc" +
-                                   "x" + std::string(11, ' '));
+  EXPECT_EQ(read_file("obra"), steps.back().file);
 }
 
 TEST_F(OutputFileTest, EveryOperationDoesNothingWhileAnErrorIsPending) {
@@ -232,7 +228,7 @@ TEST_F(OutputFileTest, EveryOperationDoesNothingWhileAnErrorIsPending) {
 
   EXPECT_EQ(console::pending_error(), path_file_access_error);
   EXPECT_FALSE(fs::exists("outra"));
-  EXPECT_TRUE(console::open_file_state(file_number).has_value());
+  EXPECT_TRUE(console::open_file_kind(file_number).has_value());
   EXPECT_EQ(read_file("obra"), "T1");
 
   // Once the error is answered, the file goes on from where it was.
@@ -272,14 +268,14 @@ TEST_F(OutputFileTest, FileNumberChecks) {
        },
        55},
       {"write to a negative number is ignored",
-       [] { console::print_text_to_file(-1, "x", false, false, true); }, 0},
-      {"write to number 0", [] { console::print_text_to_file(0, "x", false, false, true); },
+       [] { console::print_text_to_file(-1, "x", {.line_end = true}); }, 0},
+      {"write to number 0", [] { console::print_text_to_file(0, "x", {.line_end = true}); },
        bad_file_name_or_number},
       {"write after the one-file close",
        [] {
          console::open_file("a", 2);
          console::close_file(2);
-         console::print_text_to_file(2, "x", false, false, true);
+         console::print_text_to_file(2, "x", {.line_end = true});
        },
        bad_file_name_or_number},
   };
@@ -298,7 +294,6 @@ TEST_F(OutputFileTest, FullDiskRaises75) {
   ASSERT_EQ(console::pending_error(), 0u);
   write_items({{"T1"}, {","}});
   EXPECT_EQ(console::pending_error(), path_file_access_error);
-  EXPECT_EQ(console::open_file_state(file_number)->position, 0u);
 }
 
 // A file or folder as the system knows it, whatever name leads to it.
@@ -336,7 +331,7 @@ int noted_folder_sync(int fd) {
 }
 
 void put_in_noting_sync_calls() {
-  console::set_output_file_calls({.file_data = [](int fd) { return noted_sync(file_syncs, fd); },
+  console::set_ordinary_file_calls({.file_data = [](int fd) { return noted_sync(file_syncs, fd); },
                                   .folder = noted_folder_sync});
 }
 
@@ -437,7 +432,7 @@ TEST_F(SyncTest, WrittenDataIsSyncedOncePerStatement) {
   EXPECT_TRUE(file_syncs.empty()) << "nothing written yet";
 
   for (int number : {file_number, 3, 4}) {
-    console::print_text_to_file(number, "T1", false, false, true);
+    console::print_text_to_file(number, "T1", {.line_end = true});
   }
   console::sync_written_files();
   EXPECT_EQ(file_syncs, std::vector<fs::path>{obra});
@@ -481,7 +476,7 @@ TEST_F(SyncTest, FailedSyncRaisesTheErrorOfAFailedWrite) {
     console::sync_written_files();
 
     EXPECT_EQ(console::pending_error(), c.code);
-    EXPECT_TRUE(console::open_file_state(file_number).has_value());
+    EXPECT_TRUE(console::open_file_kind(file_number).has_value());
   }
   // The folder's sync at the open: the file opens, the error is raised.
   console::output_file_reset();
@@ -490,7 +485,7 @@ TEST_F(SyncTest, FailedSyncRaisesTheErrorOfAFailedWrite) {
   fail_with = EIO;
   console::open_file("nova", file_number);
   EXPECT_EQ(console::pending_error(), path_file_access_error);
-  EXPECT_TRUE(console::open_file_state(file_number).has_value());
+  EXPECT_TRUE(console::open_file_kind(file_number).has_value());
 }
 
 // Without a stand-in the system's calls run: a real file syncs cleanly.
@@ -607,40 +602,6 @@ TEST_F(OutputFileTest, RefusedAccessRaises70) {
   fs::permissions("fechada", fs::perms(0755));
 }
 
-TEST(OutputFileErrors, SystemReasonsMapToTheirCodesAndMessages) {
-  struct Case {
-    int error_number;
-    std::uint32_t at_open, at_write;
-    const char* open_message;
-  };
-  const std::vector<Case> cases{
-      {ENOENT, 76, 75, "Path not found"},
-      {ENOTDIR, 76, 75, "Path not found"},
-      {EACCES, 70, 70, "Permission denied"},
-      {EPERM, 70, 70, "Permission denied"},
-      {EROFS, 70, 75, "Permission denied"},
-      {EISDIR, 70, 75, "Permission denied"},
-      {ETXTBSY, 70, 75, "Permission denied"},
-      {ENXIO, 68, 75, "Device unavailable"},
-      {ENODEV, 68, 75, "Device unavailable"},
-      {EMFILE, 53, 75, "File not found"},
-      {ENAMETOOLONG, 53, 75, "File not found"},
-      {ENOSPC, 53, 75, "File not found"},
-      {EDQUOT, 53, 75, "File not found"},
-      {EIO, 53, 75, "File not found"},
-      {EOVERFLOW, 53, 75, "File not found"},  // not in the table: the default
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.error_number);
-    EXPECT_EQ(console::open_error_code(c.error_number), c.at_open);
-    EXPECT_EQ(console::write_error_code(c.error_number), c.at_write);
-    EXPECT_EQ(console::runtime_error_message(c.at_open), c.open_message);
-  }
-  EXPECT_EQ(console::runtime_error_message(75), "Path/File access error");
-  EXPECT_EQ(console::runtime_error_message(52), "Bad file name or number");
-  EXPECT_EQ(console::runtime_error_message(64), "Bad file name");
-}
-
 TEST_F(OutputFileTest, ScreenDevicePrintsRecordsAtTheCursorWithoutTheBlanks) {
   struct Case {
     const char* name;
@@ -655,7 +616,7 @@ TEST_F(OutputFileTest, ScreenDevicePrintsRecordsAtTheCursorWithoutTheBlanks) {
     console::text_screen_reset();
     console::open_file(c.name, file_number);
     ASSERT_EQ(console::pending_error(), 0u);
-    EXPECT_EQ(console::open_file_state(file_number)->kind,
+    EXPECT_EQ(console::open_file_kind(file_number),
               c.screen ? console::FileKind::screen : console::FileKind::ordinary);
     write_items({{"T1"}, {","}, {" 3", true}});
     // The screen takes no blank after the number: the cursor stands after "T1, 3".
@@ -672,7 +633,6 @@ TEST_F(OutputFileTest, ScreenDevicePrintsRecordsAtTheCursorWithoutTheBlanks) {
       EXPECT_EQ(row2, "E1   ");
       EXPECT_EQ(console::cursor_row(), 3);
       EXPECT_EQ(console::cursor_column(), 1);
-      EXPECT_EQ(console::open_file_state(file_number)->position, 0u);
     } else {
       EXPECT_EQ(read_file(c.name), "T1, 3 \r\nE1\r\n");
       EXPECT_EQ(console::cursor_row(), 1);

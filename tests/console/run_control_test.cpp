@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "support/harness.h"
-#include "survey_entry/console/console.h"
+#include "survey_entry/console/console_testing.h"
 #include "survey_entry/statements.h"
 
 namespace {

@@ -37,11 +37,11 @@ TEST_P(StopSequenceTest, RecordCompletesAndFilesAreClosedBeforeTheExit) {
   RoutineRun run([&] {
     console::open_file("survey.txt", 1);
     statement_end(54);
-    console::print_text_to_file(1, "A", false, false, false);
+    console::print_text_to_file(1, "A");
     in_record = true;
     if (!c.fail_after_record) wait_for_stop_flag();
-    console::print_text_to_file(1, ",", false, false, false);
-    console::print_text_to_file(1, "B", false, false, true);
+    console::print_text_to_file(1, ",");
+    console::print_text_to_file(1, "B", {.line_end = true});
     statement_end(57);
     if (c.fail_after_record) {
       console::raise_runtime_error(75);

@@ -133,14 +133,14 @@ TEST_P(SignalRunTest, FirstSignalStopsAfterTheRecordASecondEndsAtOnce) {
   RoutineRun run([&] {
     console::open_file("survey.txt", 1);
     statement_end(54);
-    console::print_text_to_file(1, "A", false, false, false);
+    console::print_text_to_file(1, "A");
     in_record = true;
     // Held in the record, as by a slow write, until the stop is raised
     // (and, with two signals, until the test has seen the exit).
     harness::wait_for_stop_flag();
     while (!go_on.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    console::print_text_to_file(1, ",", false, false, false);
-    console::print_text_to_file(1, "B", false, false, true);
+    console::print_text_to_file(1, ",");
+    console::print_text_to_file(1, "B", {.line_end = true});
     statement_end(57);
     after_record = true;
     statement_end(59);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "support/screen.h"
+#include "survey_entry/console/console_testing.h"
 #include "survey_entry/console/run_control.h"
 
 namespace {
@@ -25,10 +26,14 @@ using console::Text;
 using support::padded;
 using support::row_text;
 
-// Ends a test with an exception instead of ending the test process when the
-// run control wants the process to end.
+int listener_calls = 0;
+
+// Counts the screen's change notifications; ends a test with an exception
+// instead of ending the test process when the run control wants the
+// process to end.
 class TestHost : public console::RunHost {
  public:
+  void screen_changed() override { ++listener_calls; }
   bool show_error_box(const std::string&, const std::string&) override { return false; }
   void show_critical_box(const std::string& title, const std::string&) override {
     critical_titles.push_back(title);
@@ -42,8 +47,6 @@ class TestHost : public console::RunHost {
   std::vector<std::string> critical_titles;
 };
 
-int listener_calls = 0;
-void count_listener_call() { ++listener_calls; }
 
 class TextScreenTest : public ::testing::Test {
  protected:
@@ -53,7 +56,6 @@ class TextScreenTest : public ::testing::Test {
     reset();
   }
   void TearDown() override {
-    console::set_screen_change_listener(nullptr);
     console::set_run_host(nullptr);
     console::set_sleep_divisor(1);
     reset();
@@ -682,7 +684,6 @@ TEST_F(TextScreenTest, PrintIntoACopyEndsAsPrintingOnTheScreenEnds) {
 }
 
 TEST_F(TextScreenTest, OneChangeNotificationPerOperation) {
-  console::set_screen_change_listener(&count_listener_call);
   listener_calls = 0;
   struct Case {
     const char* name;

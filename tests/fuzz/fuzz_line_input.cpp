@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "survey_entry/console/console.h"
+#include "survey_entry/console/console_testing.h"
 
 namespace {
 

@@ -153,7 +153,7 @@ TEST(RecordWrite, FailedSyncShowsTheRecordsErrorBox) {
     close_all(84);
   });
   run.answer_error_boxes({true});
-  console::set_output_file_calls({.file_data = [](int) {
+  console::set_ordinary_file_calls({.file_data = [](int) {
     if (++syncs != 2) return 0;
     errno = EIO;
     return -1;
@@ -187,7 +187,7 @@ int sync_cut_once(int fd) { return cut_short() ? -1 : ::fdatasync(fd); }
 TEST(RecordWrite, CallCutShortBySignalIsRunAgain) {
   struct Case {
     const char* label;
-    console::OutputFileCalls calls;
+    console::OrdinaryFileCalls calls;
     int fail_at;
   };
   const std::vector<Case> cases{
@@ -206,7 +206,7 @@ TEST(RecordWrite, CallCutShortBySignalIsRunAgain) {
       record_write(65, {"second"});
       close_all(84);
     });
-    console::set_output_file_calls(c.calls);
+    console::set_ordinary_file_calls(c.calls);
     calls_set.open();
     ASSERT_TRUE(run.wait_for([&] { return run.halted(); }));
     EXPECT_TRUE(run.shown_boxes().empty());

@@ -18,6 +18,7 @@
 
 #include "dialogue_runs.h"
 #include "support/harness.h"
+#include "survey_entry/console/console_testing.h"
 #include "survey_entry/console/keyboard.h"
 #include "survey_entry/program.h"
 
@@ -254,7 +255,7 @@ class HeldSyncRun {
         }) {
     syncs_begun = 0;
     sync_let_go = false;
-    console::set_output_file_calls({.file_data = first_sync_held});
+    console::set_ordinary_file_calls({.file_data = first_sync_held});
     calls_set_.open();
     run_.press(Key::byte('4'));
     for (std::size_t i = 0; i < 3; ++i) run_.answer(survey.answers[i]);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "survey_entry/console/console_testing.h"
 #include "survey_entry/console/run_control.h"
 
 namespace survey_entry {

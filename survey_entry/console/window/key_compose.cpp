@@ -74,10 +74,7 @@ struct KeyComposer::Impl {
       }
     }
     if (!code) return std::nullopt;
-    if ((*code >= 0x20 && *code <= 0x7E) || (*code >= 0xA0 && *code <= 0xFF)) {
-      return static_cast<std::uint8_t>(*code);
-    }
-    return std::nullopt;
+    return printable_latin1_byte(*code);
   }
 };
 

@@ -19,6 +19,17 @@
 
 namespace console {
 
+// The byte of a character (a Unicode code point) as it reaches the console,
+// in the window system's 8-bit code page, Latin-1: a printable character of
+// its range (0x20 to 0x7E, 0xA0 to 0xFF) is its own byte; nothing for any
+// other, which no key delivers.
+constexpr std::optional<std::uint8_t> printable_latin1_byte(std::uint32_t code_point) {
+  if ((code_point >= 0x20 && code_point <= 0x7E) || (code_point >= 0xA0 && code_point <= 0xFF)) {
+    return static_cast<std::uint8_t>(code_point);
+  }
+  return std::nullopt;
+}
+
 // The locale whose compose table the user's desktop takes: the first of
 // LC_ALL, LC_CTYPE and LANG that is set and not empty, else "C".
 std::string environment_locale();

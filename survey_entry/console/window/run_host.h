@@ -14,6 +14,9 @@ class X11RunHost final : public RunHost {
   // window: the program window, which owns the boxes.
   X11RunHost(const char* display_name, unsigned long window);
 
+  // Both wake the window thread (wake_program_window).
+  void screen_changed() override;
+  void pause_ended() override;
   bool show_error_box(const std::string& title, const std::string& text) override;
   void show_critical_box(const std::string& title, const std::string& text) override;
   // Flushes the standard streams and ends the process at once; the stop

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -34,6 +35,26 @@ constexpr int window_height = frame_height;
 // the non-power-of-two extension; the frame fills its top-left corner.
 constexpr int texture_width = 1024;
 constexpr int texture_height = 512;
+
+// How frames reach the window. A changed frame is shown by copying the rows
+// it changes from the back buffer (GLX_MESA_copy_sub_buffer), which is then
+// never swapped and so keeps the whole last frame; a whole frame (the first,
+// after a reshape, an exposure or an X error) is shown by the display
+// callback, as the state says:
+//   swap    always by a swap: the renderer offers no partial copy.
+//   repair  by one swap, after an X error on the window's connection: a swap
+//           asks nothing of the back buffer, so were the copies to fail
+//           each time, each failure would cost one frame, not a loop of
+//           them. Then settle.
+//   settle  the back buffer is not known to have the window's size (at the
+//           start, after a reshape or a repair): by a swap, until a swap
+//           finds the buffer settled at the last reshape's size
+//           (settle_back_buffer). Then copy.
+//   copy    by copies, the whole window or the changed rows: the back buffer
+//           has the window's size and holds the whole frame.
+// Changed frames are copied only in copy; in the other states they are
+// shown whole, by the display callback.
+enum class Presentation : std::uint8_t { swap, repair, settle, copy };
 
 struct WindowState {
   const Font* font = nullptr;
@@ -63,30 +84,16 @@ struct WindowState {
   int upload_end = 0;
   std::vector<std::uint32_t> pixels = std::vector<std::uint32_t>(frame_pixels);
 
-  // Partial presentation: with GLX_MESA_copy_sub_buffer the back buffer is
-  // never swapped, only copied to the window, so it keeps the last frame and
-  // a change (a cursor blink, one echoed key) is drawn and copied as the few
-  // rows it covers. Without the extension every frame is a full swap.
+  // The partial copy (a cursor blink, one echoed key is drawn and copied as
+  // the few rows it covers), when the renderer offers it, and how the next
+  // frame is shown.
   PFNGLXCOPYSUBBUFFERMESAPROC copy_sub_buffer = nullptr;
-  // Whether the renderer's back buffer has the size of the last reshape and
-  // holds the whole frame, so that a copy of any part of the window lies
-  // inside it. Mesa's software renderer sizes its back buffer only at the
-  // first draw after a swap, by asking the server for the window's size; a
-  // copy of a rectangle that reaches outside the buffer makes it put an
-  // image outside its own, which the server refuses. While the window is
-  // being resized the size it got may be newer than the last reshape (whose
-  // ConfigureNotify then still waits in the queue): until a size is known
-  // to be the buffer's, frames are shown by swaps, which show the buffer
-  // whole at any size.
-  bool back_buffer_fits = false;
+  Presentation presentation = Presentation::swap;
   int window_width_now = window_width;
   int window_height_now = window_height;
-  // Set by an X error on the window's connection (any thread): the next
-  // frame is drawn and shown whole, by a swap (repair_by_swap), which asks
-  // nothing of the buffer's size; were the copies to fail each time, each
-  // failure would cost one more frame, not a loop of them.
+  // Set by an X error on the window's connection (any thread, inside Xlib):
+  // the window thread then repairs the picture (Presentation::repair).
   std::atomic<bool> repaint_requested{false};
-  bool repair_by_swap = false;
   // Set when another client has destroyed the window (on the window
   // thread, inside Xlib): from then on nothing is drawn or copied to it.
   std::atomic<bool> window_gone{false};
@@ -97,12 +104,20 @@ WindowState& state() {
   return instance;
 }
 
-[[noreturn]] void glut_error(const char* format, va_list arguments) {
+// The window cannot be opened: says why on stderr and ends the run with the
+// start failure's code, showing no window.
+[[noreturn]] void fail_to_open_v(const char* format, va_list arguments) {
   std::fputs("survey_entry: ", stderr);
   std::vfprintf(stderr, format, arguments);
   std::fputc('\n', stderr);
   std::fflush(stderr);
   _exit(exit_code::no_display);
+}
+
+[[noreturn]] __attribute__((format(printf, 1, 2))) void fail_to_open(const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  fail_to_open_v(format, arguments);
 }
 
 // The close box only asks for the stop: the window stays open until the
@@ -155,7 +170,7 @@ void refresh_frame() {
   s.shown_blinks = blinks;
   s.shown_phase = phase;
   s.have_frame = true;
-  if (s.copy_sub_buffer != nullptr && s.back_buffer_fits) {
+  if (s.presentation == Presentation::copy) {
     present_changed_rows();
   } else {
     glutPostRedisplay();
@@ -261,8 +276,36 @@ bool resize_pending() {
   return probe.found;
 }
 
+// The work-around for the software renderer's back buffer (Mesa's drisw),
+// with the frame drawn in it: true when the buffer has settled at the size
+// of the last reshape and holds the whole frame, so that copies of any part
+// of the window lie inside it; false when the frame was shown by a swap.
+//
+// The renderer sizes its back buffer only at the first draw after a swap,
+// by asking the server for the window's size at that moment. A copy of a
+// rectangle that reaches outside the buffer makes it put an image outside
+// its own, which the server refuses; and while the window is being resized
+// the size it got may be newer than the last reshape, whose ConfigureNotify
+// still waits in the queue. So: swap (which shows the buffer whole at any
+// size), make the sizing draw at once (glFlush), then look in the queue. A
+// resize waiting there means the reshape still to come draws again: show
+// this frame by a swap. Else the buffer has the last reshape's size; but
+// the sizing draw may still be placed for the old size (the renderer takes
+// the new one only for the draws after it), so the frame is drawn once more.
+bool settle_back_buffer() {
+  glutSwapBuffers();
+  draw_frame_quad();
+  glFlush();
+  if (resize_pending()) {
+    glutSwapBuffers();
+    return false;
+  }
+  draw_frame_quad();
+  return true;
+}
+
 // The whole window: on the first frame, after a reshape, an exposure or an
-// X error.
+// X error, shown as the presentation state says.
 void display_callback() {
   WindowState& s = state();
   if (window_gone()) return;
@@ -270,40 +313,41 @@ void display_callback() {
   s.upload_first = s.upload_end = 0;
   // The frame covers the whole window, so nothing needs clearing first.
   draw_frame_quad();
-  if (s.copy_sub_buffer == nullptr || s.repair_by_swap) {
-    s.repair_by_swap = false;
-    glutSwapBuffers();
-    return;
-  }
-  if (!s.back_buffer_fits) {
-    // Shown by a swap, at whatever size the buffer has; the renderer then
-    // asks for the window's size at the next draw, which is made at once
-    // (glFlush), before the queue is looked at.
-    glutSwapBuffers();
-    draw_frame_quad();
-    glFlush();
-    if (resize_pending()) {
-      // The size the buffer got may be one whose reshape is still to come,
-      // and that reshape draws again: show this frame by a swap.
+  switch (s.presentation) {
+    case Presentation::swap:
       glutSwapBuffers();
       return;
-    }
-    s.back_buffer_fits = true;
-    // A draw that finds the buffer resized may still be placed for the old
-    // size (the renderer takes the new one only for the draws after it):
-    // draw once more for the copy.
-    draw_frame_quad();
+    case Presentation::repair:
+      glutSwapBuffers();
+      s.presentation = Presentation::settle;
+      return;
+    case Presentation::settle:
+      if (!settle_back_buffer()) return;
+      s.presentation = Presentation::copy;
+      break;
+    case Presentation::copy:
+      break;
   }
   s.copy_sub_buffer(s.display, s.window, 0, 0, s.window_width_now, s.window_height_now);
   glFlush();
 }
 
+// A new size: the back buffer must settle at it before copies go on. A
+// repair still to be shown stays first.
 void reshape_callback(int width, int height) {
   WindowState& s = state();
   s.window_width_now = width;
   s.window_height_now = height;
-  s.back_buffer_fits = false;
+  if (s.presentation == Presentation::copy) s.presentation = Presentation::settle;
   glViewport(0, 0, width, height);
+  glutPostRedisplay();
+}
+
+// After an X error on the window's connection, whatever request failed: the
+// next frame is drawn whole and shown by a swap.
+void repair_picture() {
+  WindowState& s = state();
+  if (s.presentation != Presentation::swap) s.presentation = Presentation::repair;
   glutPostRedisplay();
 }
 
@@ -346,15 +390,12 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
 
   // freeglut reports a display it cannot open (or one without GLX) through
   // its error function, which ends the run with the start failure's code.
-  glutInitErrorFunc(glut_error);
+  glutInitErrorFunc(fail_to_open_v);
   glutInit(&argc, argv);
   glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGBA);
   glutInitWindowSize(window_width, window_height);
   if (glutGet(GLUT_DISPLAY_MODE_POSSIBLE) == 0) {
-    std::fputs("survey_entry: the double-buffered display mode with depth is not available\n",
-               stderr);
-    std::fflush(stderr);
-    _exit(exit_code::no_display);
+    fail_to_open("the double-buffered display mode with depth is not available");
   }
   // freeglut would let the window system choose the place; put the window in
   // the middle of the screen, or at its top-left corner when it is smaller.
@@ -367,11 +408,7 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
   s.glut_window = glutCreateWindow("Untitled");
   s.display = glXGetCurrentDisplay();
   s.window = static_cast<Window>(glXGetCurrentDrawable());
-  if (s.display == nullptr || s.window == 0) {
-    std::fputs("survey_entry: the window has no OpenGL context\n", stderr);
-    std::fflush(stderr);
-    _exit(exit_code::no_display);
-  }
+  if (s.display == nullptr || s.window == 0) fail_to_open("the window has no OpenGL context");
 
   const GLenum glew_status = glewInit();
   if (glew_status == GLEW_OK) {
@@ -389,11 +426,9 @@ unsigned long open_program_window(int& argc, char** argv, const Font& font) {
     s.copy_sub_buffer = reinterpret_cast<PFNGLXCOPYSUBBUFFERMESAPROC>(
         glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
   }
+  if (s.copy_sub_buffer != nullptr) s.presentation = Presentation::settle;
   s.wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (s.wake_fd < 0) {
-    std::perror("survey_entry: eventfd");
-    _exit(exit_code::no_display);
-  }
+  if (s.wake_fd < 0) fail_to_open("eventfd: %s", std::strerror(errno));
   intercept_window_close(s.display, s.window, request_close, window_destroyed);
   set_x_error_listener(s.display, repaint_after_x_error);
   glutDisplayFunc(display_callback);
@@ -437,11 +472,7 @@ void serve_program_window() {
     // is empty here: the last pass took every event), so that the window's
     // destruction, once the server has sent it, stops the frames first.
     XEventsQueued(s.display, QueuedAfterReading);
-    if (s.repaint_requested.exchange(false, std::memory_order_relaxed)) {
-      s.back_buffer_fits = false;
-      s.repair_by_swap = true;
-      glutPostRedisplay();
-    }
+    if (s.repaint_requested.exchange(false, std::memory_order_relaxed)) repair_picture();
     refresh_frame();
     glutMainLoopEvent();
     XFlush(s.display);

@@ -1,6 +1,6 @@
-// The program window: a freeglut window of 640 x 400 pixels that shows the
-// text screen, served on the window thread (main()'s own) for the whole
-// process.
+// The program window: a freeglut window that shows the text screen scaled
+// to its size (640 x 400 pixels at first, then whatever size it is given),
+// served on the window thread (main()'s own) for the whole process.
 #pragma once
 
 #include "survey_entry/console/window/font.h"

@@ -124,8 +124,8 @@ std::optional<Key> key_for_keysym(KeySym sym, bool ctrl) {
   // range are the same characters.
   const bool unicode = (sym & 0xFF000000UL) == 0x01000000UL;
   const unsigned long code = unicode ? (sym & 0x00FFFFFFUL) : sym;
-  if ((code >= 0x20 && code <= 0x7E) || (code >= 0xA0 && code <= 0xFF)) {
-    return character(static_cast<unsigned>(code));
+  if (const auto byte = printable_latin1_byte(static_cast<std::uint32_t>(code))) {
+    return character(*byte);
   }
   return std::nullopt;
 }

@@ -52,7 +52,7 @@ xdotool key y
 code=$(wait_exit 5)
 [[ "$code" == 0 ]] || fail "close box, then Yes: exit code $code"
 # The display goes away during the run: the process ends at once, with the
-# start failure's code, rather than hanging or crashing in its exit.
+# code of a lost display (1), rather than hanging or crashing in its exit.
 start_program "$1"
 tool wait-row "$WID" 23 " CONSULTE" || fail "no menu"
 kill "$XVFB_PID"
