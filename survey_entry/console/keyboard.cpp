@@ -264,20 +264,8 @@ Key adjust(Key key, bool ctrl, bool shift) {
 }
 
 bool is_modifier_or_lock(NamedKey k) {
-  switch (k) {
-    case NamedKey::left_shift:
-    case NamedKey::right_shift:
-    case NamedKey::left_ctrl:
-    case NamedKey::right_ctrl:
-    case NamedKey::left_alt:
-    case NamedKey::right_alt:
-    case NamedKey::caps_lock:
-    case NamedKey::num_lock:
-    case NamedKey::scroll_lock:
-      return true;
-    default:
-      return false;
-  }
+  return is_modifier(k) || k == NamedKey::caps_lock || k == NamedKey::num_lock ||
+         k == NamedKey::scroll_lock;
 }
 
 // The press that ends a pause is swallowed: whether this one did.

@@ -23,6 +23,22 @@ enum class NamedKey : std::uint8_t {
   caps_lock, num_lock, scroll_lock,
 };
 
+// Whether the named key is one of the modifiers: left or right Shift, Ctrl
+// or Alt.
+constexpr bool is_modifier(NamedKey k) {
+  switch (k) {
+    case NamedKey::left_shift:
+    case NamedKey::right_shift:
+    case NamedKey::left_ctrl:
+    case NamedKey::right_ctrl:
+    case NamedKey::left_alt:
+    case NamedKey::right_alt:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // A key as the key reader thread reports it: a character byte (in the window
 // system's 8-bit code page, with the modifiers of the moment) or a named key.
 struct Key {

@@ -140,20 +140,6 @@ bool combination_held() {
   return false;
 }
 
-bool is_shift_ctrl_or_alt(NamedKey k) {
-  switch (k) {
-    case NamedKey::left_shift:
-    case NamedKey::right_shift:
-    case NamedKey::left_ctrl:
-    case NamedKey::right_ctrl:
-    case NamedKey::left_alt:
-    case NamedKey::right_alt:
-      return true;
-    default:
-      return false;
-  }
-}
-
 class X11Keyboard {
  public:
   X11Keyboard(Display* display, Window window, std::string locale)
@@ -303,7 +289,7 @@ class X11Keyboard {
       std::array<char, 16> text{};
       XLookupString(&plain, text.data(), static_cast<int>(text.size()), &sym, nullptr);
       const std::optional<Key> key = key_for_keysym(sym, false);
-      if (key && is_shift_ctrl_or_alt(key->named)) key_released(*key);
+      if (key && is_modifier(key->named)) key_released(*key);
     }
     release(event.keycode);
   }
