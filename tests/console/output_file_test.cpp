@@ -22,6 +22,7 @@
 
 #include "support/screen.h"
 #include "survey_entry/console/console_testing.h"
+#include "survey_entry/console/keyboard.h"
 #include "survey_entry/console/run_control.h"
 #include "survey_entry/console/text_screen.h"
 
@@ -486,6 +487,64 @@ TEST_F(SyncTest, FailedSyncRaisesTheErrorOfAFailedWrite) {
   console::open_file("nova", file_number);
   EXPECT_EQ(console::pending_error(), path_file_access_error);
   EXPECT_TRUE(console::open_file_kind(file_number).has_value());
+}
+
+// Keys typed while the program waits on the disk are kept beyond the 15 of
+// the ordinary queue: during the open of a new name (its folder's sync), a
+// write to a disk file and the file's sync. A write to a FIFO waits for
+// another program, not for the disk: there the ordinary 15 hold. Each
+// stand-in call types 40 keys while it runs and notes how many wait.
+std::vector<int> waiting_after_40;
+
+void type_40_keys() {
+  for (int i = 0; i < 40; ++i) console::key_pressed(console::Key::byte('a'));
+  waiting_after_40.push_back(console::queued_key_count());
+  console::keyboard_reset();
+}
+
+TEST_F(OutputFileTest, KeysTypedDuringAWaitOnTheDiskAreKeptBeyond15) {
+  waiting_after_40.clear();
+  console::set_ordinary_file_calls({.write =
+                                        [](int fd, const void* bytes, std::size_t count) {
+                                          type_40_keys();
+                                          return ::write(fd, bytes, count);
+                                        },
+                                    .file_data =
+                                        [](int) {
+                                          type_40_keys();
+                                          return 0;
+                                        },
+                                    .folder =
+                                        [](int) {
+                                          type_40_keys();
+                                          return 0;
+                                        }});
+  console::keyboard_reset();
+  console::open_file("nova", file_number);
+  EXPECT_EQ(waiting_after_40, std::vector<int>{40}) << "typed during the open of a new name";
+  waiting_after_40.clear();
+  write_items({{"T1", false, true}});
+  // The item and its CR LF: two writes.
+  EXPECT_EQ(waiting_after_40, (std::vector<int>{40, 40})) << "typed during a write to a disk file";
+  waiting_after_40.clear();
+  console::sync_written_files();
+  EXPECT_EQ(waiting_after_40, std::vector<int>{40}) << "typed during the sync";
+  ASSERT_EQ(console::pending_error(), 0u);
+  console::close_files();
+  EXPECT_EQ(read_file("nova"), "T1\r\n");
+
+  ASSERT_EQ(::mkfifo("canal", 0600), 0);
+  const int reader = ::open("canal", O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  console::open_file("canal", file_number);
+  ASSERT_EQ(console::pending_error(), 0u);
+  console::keyboard_reset();  // the open's own wait is over
+  waiting_after_40.clear();
+  write_items({{"T1", false, true}});
+  EXPECT_EQ(waiting_after_40, (std::vector<int>{15, 15})) << "typed during a write to a FIFO";
+  console::close_files();
+  ::close(reader);
+  console::keyboard_reset();
 }
 
 // Without a stand-in the system's calls run: a real file syncs cleanly.
