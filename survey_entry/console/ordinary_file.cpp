@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <type_traits>
+#include <utility>
 
 #include "survey_entry/console/keyboard.h"
 #include "survey_entry/console/ordinary_file_testing.h"
@@ -160,6 +161,15 @@ class WriteSignalsHeld {
   sigset_t pending_before_{};
 };
 
+// A write to a disk file, or its close, is a wait on the disk: the system
+// may hold back a writer that is ahead of a slow disk. A FIFO or a device
+// named as the file waits for another program or for the device, not for
+// the disk, and is not marked.
+std::optional<DiskWait> disk_wait_for(const OrdinaryFile& file) {
+  if (!file.disk_file) return std::nullopt;
+  return std::optional<DiskWait>(std::in_place);
+}
+
 }  // namespace
 
 OrdinaryOpening open_ordinary_file(const Text& name) {
@@ -174,11 +184,7 @@ OrdinaryOpening open_ordinary_file(const Text& name) {
 }
 
 OrdinaryWrite write_ordinary_file(const OrdinaryFile& file, const char* bytes, std::size_t count) {
-  // A write to a disk file can wait too, when the system holds back a
-  // writer that is ahead of a slow disk. A FIFO or a device named as the
-  // file waits for another program or for the device, not for the disk.
-  std::optional<DiskWait> wait;
-  if (file.disk_file) wait.emplace();
+  const std::optional<DiskWait> wait = disk_wait_for(file);
   const WriteSignalsHeld held;
   const ssize_t written =
       run_call(calls_in_use.write, ::write, file.handle, static_cast<const void*>(bytes), count);
@@ -192,8 +198,7 @@ int sync_ordinary_file(const OrdinaryFile& file) {
 }
 
 void close_ordinary_file(const OrdinaryFile& file) {
-  std::optional<DiskWait> wait;
-  if (file.disk_file) wait.emplace();
+  const std::optional<DiskWait> wait = disk_wait_for(file);
   ::close(file.handle);
 }
 

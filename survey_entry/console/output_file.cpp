@@ -37,10 +37,7 @@ struct OpenFile {
 std::map<int, OpenFile> files;
 
 // "SCRN:" in any case; whatever follows the colon is ignored.
-bool is_screen_device(const Text& name) {
-  return name.size() >= 5 && ascii_upper(name[0]) == 'S' && ascii_upper(name[1]) == 'C' &&
-         ascii_upper(name[2]) == 'R' && ascii_upper(name[3]) == 'N' && name[4] == ':';
-}
+bool is_screen_device(const Text& name) { return starts_with_in_any_case(name, "SCRN:"); }
 
 void release(OpenFile& file) {
   switch (file.kind) {

@@ -314,10 +314,7 @@ bool make_line_settings(const SerialSettings& s, termios& t) {
 
 SerialName parse_serial_name(std::string_view name) {
   SerialName result;
-  if (name.size() < 3 || ascii_upper(name[0]) != 'C' || ascii_upper(name[1]) != 'O' ||
-      ascii_upper(name[2]) != 'M') {
-    return result;
-  }
+  if (!starts_with_in_any_case(name, "COM")) return result;
   const std::size_t colon = name.find(':', 3);
   if (colon == std::string_view::npos) return result;
   const std::string_view number = name.substr(3, colon - 3);

@@ -6,7 +6,9 @@
 // digits are 0 to 9, whatever the locale, and a byte above 127 is neither.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace console {
 
@@ -18,5 +20,16 @@ constexpr char ascii_upper(char c) {
 }
 
 constexpr bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Whether text starts with prefix (written in upper case), the ASCII
+// letters of text compared in either case: a device name as "scrn:" or
+// "Com1:".
+constexpr bool starts_with_in_any_case(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (ascii_upper(text[i]) != prefix[i]) return false;
+  }
+  return true;
+}
 
 }  // namespace console

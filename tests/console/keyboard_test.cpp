@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/unexpected_host.h"
 #include "survey_entry/console/console_testing.h"
 #include "survey_entry/console/run_control.h"
 
@@ -41,13 +41,9 @@ std::string nothing_held() {
 // The presses that ended a pause, as the window is told of them.
 // Counts the ends of a pause that the keyboard reports up; the rest of the
 // run host is never reached by these tests.
-class PauseEndCounter final : public console::RunHost {
+class PauseEndCounter final : public harness::UnexpectedHost {
  public:
   void pause_ended() override { ++ends; }
-  bool show_error_box(const std::string&, const std::string&) override { return false; }
-  void show_critical_box(const std::string&, const std::string&) override {}
-  [[noreturn]] void exit_process(int) override { std::abort(); }
-  [[noreturn]] void park_program_thread() override { std::abort(); }
   int ends = 0;
 };
 PauseEndCounter pause_end_counter;

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <cmath>
 #include <cstdint>
 #include <future>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "support/screen.h"
+#include "support/unexpected_host.h"
 #include "survey_entry/console/console_testing.h"
 
 namespace console {
@@ -240,15 +240,11 @@ TEST_F(LineInputTest, BackspaceOnAnEmptyLineDoesNotRedraw) {
 // Records whether the cell in row 2, column 1 ever showed a comma.
 // Looks at row 2 after each change of the screen, on the program thread
 // (the line input's), as the window would show it.
-class RowTwoWatcher final : public RunHost {
+class RowTwoWatcher final : public harness::UnexpectedHost {
  public:
   void screen_changed() override {
     if (screen_cell(2, 1).character == ',') comma_seen_below.store(true);
   }
-  bool show_error_box(const std::string&, const std::string&) override { return false; }
-  void show_critical_box(const std::string&, const std::string&) override {}
-  [[noreturn]] void exit_process(int) override { std::abort(); }
-  [[noreturn]] void park_program_thread() override { std::abort(); }
   std::atomic<bool> comma_seen_below{false};
 };
 

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "support/unexpected_host.h"
 #include "survey_entry/console/console_testing.h"
 #include "survey_entry/console/run_control.h"
 
@@ -77,15 +77,12 @@ TEST(CountedLoop, InfiniteLimitKeepsCountingPastTheSingleRange) {
 }
 
 // Answers every error box Yes and counts the boxes; the run never ends here.
-class CountingHost final : public console::RunHost {
+class CountingHost final : public harness::UnexpectedHost {
  public:
   bool show_error_box(const std::string&, const std::string&) override {
     ++error_boxes;
     return true;
   }
-  void show_critical_box(const std::string&, const std::string&) override { std::abort(); }
-  [[noreturn]] void exit_process(int) override { std::abort(); }
-  [[noreturn]] void park_program_thread() override { std::abort(); }
   int error_boxes = 0;
 };
 

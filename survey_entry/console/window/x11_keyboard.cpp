@@ -231,11 +231,7 @@ class X11Keyboard {
     modifiers_down_at_press(modifiers_down(event.state));
     // The character as typed with Shift, Caps Lock and AltGr, but without
     // Ctrl and Alt: the console's key table applies those.
-    XKeyEvent plain = event;
-    plain.state &= ~static_cast<unsigned>(ControlMask | Mod1Mask);
-    KeySym sym = NoSymbol;
-    std::array<char, 16> text{};
-    XLookupString(&plain, text.data(), static_cast<int>(text.size()), &sym, nullptr);
+    const KeySym sym = keysym_of(event, ControlMask | Mod1Mask);
     const bool ctrl = (event.state & ControlMask) != 0;
     num_lock_pressed_ = false;
     if (event.keycode >= down_.size()) return;
@@ -284,14 +280,20 @@ class X11Keyboard {
   // known by the key's keysym.
   void released(const XKeyEvent& event) {
     if (event.keycode < down_.size() && !down_[event.keycode]) {
-      XKeyEvent plain = event;
-      KeySym sym = NoSymbol;
-      std::array<char, 16> text{};
-      XLookupString(&plain, text.data(), static_cast<int>(text.size()), &sym, nullptr);
-      const std::optional<Key> key = key_for_keysym(sym, false);
+      const std::optional<Key> key = key_for_keysym(keysym_of(event, 0), false);
       if (key && is_modifier(key->named)) key_released(*key);
     }
     release(event.keycode);
+  }
+
+  // The keysym of a key event, looked up under its modifiers less those of
+  // without.
+  static KeySym keysym_of(XKeyEvent event, unsigned without) {
+    event.state &= ~without;
+    KeySym sym = NoSymbol;
+    std::array<char, 16> text{};
+    XLookupString(&event, text.data(), static_cast<int>(text.size()), &sym, nullptr);
+    return sym;
   }
 
   void release(unsigned keycode) {
